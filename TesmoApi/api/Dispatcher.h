@@ -1,0 +1,41 @@
+// The request callback of the service: finds the resource named in the URL
+// in the resource table, lets its handler write the answer into the results
+// buffer and logs one block of lines per request on standard output.
+#ifndef TESMOAPI_API_DISPATCHER_H
+#define TESMOAPI_API_DISPATCHER_H
+
+#include "Portavex.h"
+#include "api/Resources.h"
+
+// Bytes of a resource name in the table (51 characters and the terminator).
+constexpr unsigned kResourceNameSize = 52;
+
+// One row of the resource table.
+struct strResource {
+    char name[kResourceNameSize];  // as written after /api/ in the URL
+    ResourceHandler handler;
+};
+
+constexpr unsigned ResourceCount = 9;
+
+// The resources, in the order help lists them.
+extern const strResource ResourceTable[ResourceCount];
+
+// The service's RequestCallback (see Portavex.h).
+eRequestResult OnGetApi(char* resource, char* parameters, char* results,
+                        unsigned long* resultsLength, unsigned long resultsSize);
+
+// Formats with printf semantics and writes the text to standard output as
+// one unit, nothing added.
+void LogMessage(const char* format, ...)
+#if defined(__MINGW_PRINTF_FORMAT)
+    __attribute__((format(__MINGW_PRINTF_FORMAT, 1, 2)))
+#elif defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+// The name logged for a result ("Ok", "BadRequest", ...).
+const char* ResultName(eRequestResult result);
+
+#endif  // TESMOAPI_API_DISPATCHER_H

@@ -1,0 +1,116 @@
+// The JSON writer: builds one answer of the API piece by piece straight into
+// the results buffer handed over by the HTTP library. It never allocates and
+// never overruns the buffer; the first failure turns the whole answer into an
+// error document {"error":"...","code":N}.
+//
+// Every answer is well-formed JSON whatever bytes the monitoring server sends:
+// texts that are not valid UTF-8 are read as Windows-1252, values are cut to a
+// fixed number of characters (never in the middle of a character), and names
+// and String values are escaped after the cut.
+#ifndef TESMOAPI_API_JSONOUTPUT_H
+#define TESMOAPI_API_JSONOUTPUT_H
+
+#include <cstdint>
+
+// Characters kept of a String value and of a Number value.
+constexpr unsigned kJsonStringCut = 50;
+constexpr unsigned kJsonNumberCut = 20;
+
+// Worst-case bytes of a text cut to n characters once read as UTF-8 (4 bytes
+// per character at most), and once escaped as well (6 bytes per character at
+// most: a control character becomes \u00XX), both with the terminator.
+constexpr unsigned JsonUtf8Size(unsigned characters) {
+    return characters * 4 + 1;
+}
+constexpr unsigned JsonEscapedSize(unsigned characters) {
+    return characters * 6 + 1;
+}
+
+// A capacity below this leaves the answer failed from the start.
+constexpr uint32_t kJsonMinimumCapacity = 99;
+// An error document is written only when its message plus this margin is
+// below the capacity.
+constexpr uint32_t kJsonErrorMargin = 50;
+
+// Codes of the error documents.
+constexpr unsigned kErrorOutOfMemory = 1;
+constexpr unsigned kErrorValueOfProperty = 2;
+constexpr unsigned kErrorNoSuchService = 101;
+constexpr unsigned kErrorUseMachine = 1002;
+constexpr unsigned kErrorUseValues = 1003;
+constexpr unsigned kErrorUseTrend = 1004;
+constexpr unsigned kErrorUseAnalysisList = 1005;
+constexpr unsigned kErrorUseAnalysis = 1006;
+constexpr unsigned kErrorServerNotWorking = 2001;
+
+// Messages of the error documents (codes 1 and 2 are formats).
+extern const char* const kMessageOutOfMemory;      // "%u" is the capacity
+extern const char* const kMessageValueOfProperty;  // "%s" is the member name
+extern const char* const kMessageNoSuchService;
+extern const char* const kMessageUseMachine;
+extern const char* const kMessageUseValues;
+extern const char* const kMessageUseTrend;
+extern const char* const kMessageUseAnalysisList;
+extern const char* const kMessageUseAnalysis;
+extern const char* const kMessageServerNotWorking;
+
+// The answer under construction. The written text always runs from buffer[0]
+// to buffer[capacity - remaining] and is terminated there, so appending costs
+// only the length of the piece.
+struct strJsonOutput {
+    char* buffer;        // the results buffer (owned by the HTTP library)
+    uint32_t capacity;   // characters that may be written: buffer size - 1
+    uint32_t remaining;  // characters still free
+    bool error;          // the answer has failed; appends are ignored
+};
+
+// How a value handed over as text is written.
+enum class eJsonType {
+    String = 0,   // in double quotes, cut to 50 characters, escaped
+    Number = 1,   // bare, cut to 20 characters
+    Boolean = 2,  // the text must be exactly true or false
+};
+
+// Sets the record up over a buffer of size bytes (size >= 1) and leaves an
+// empty text in it.
+void JsonInit(strJsonOutput* output, char* buffer, uint32_t size);
+
+// Appends raw text (no conversion, no escaping).
+void JsonAppend(strJsonOutput* output, const char* text);
+
+// One member "name":value, or one array element when name is null. With
+// first false a comma goes before the piece. A null value is written as the
+// String "(null)" or, for a Number, as null.
+void JsonAddValue(strJsonOutput* output, const char* name, const char* value, eJsonType type,
+                  bool first);
+
+// A float written with %g as a Number; NaN and infinities are written as null.
+void JsonAddFloat(strJsonOutput* output, const char* name, float value, bool first);
+
+// Opens a keyed (name given) or anonymous (name null) object or array.
+void JsonOpenObject(strJsonOutput* output, const char* name, bool first);
+void JsonOpenArray(strJsonOutput* output, const char* name, bool first);
+void JsonCloseObject(strJsonOutput* output);
+void JsonCloseArray(strJsonOutput* output);
+
+// Fails the answer and, when it fits, replaces the whole buffer with the
+// error document of message (escaped) and code. The last one written stands.
+void JsonSetError(strJsonOutput* output, const char* message, unsigned code);
+
+// Reads text as the writer does: valid UTF-8 is kept, any other text is read
+// as Windows-1252 and converted. At most maxCharacters characters are kept,
+// and never part of one. out holds outSize bytes (at least 1) and is always
+// terminated; a character that would not fit ends the text. Returns the
+// number of bytes written. A null text gives the empty text.
+uint32_t JsonReadText(const char* text, uint32_t maxCharacters, char* out, uint32_t outSize);
+
+// Escapes a UTF-8 text for use between JSON quotes: \" \\ and the control
+// characters below 0x20. A sequence that would not fit ends the text; out is
+// always terminated. Returns the number of bytes written.
+uint32_t JsonEscapeText(const char* text, char* out, uint32_t outSize);
+
+// True when the whole text is valid UTF-8 (no overlong forms, no surrogates,
+// nothing above U+10FFFF).
+bool JsonIsUtf8(const char* text);
+
+#endif  // TESMOAPI_API_JSONOUTPUT_H
