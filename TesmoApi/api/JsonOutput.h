@@ -104,10 +104,20 @@ void JsonSetError(strJsonOutput* output, const char* message, unsigned code);
 // number of bytes written. A null text gives the empty text.
 uint32_t JsonReadText(const char* text, uint32_t maxCharacters, char* out, uint32_t outSize);
 
-// Escapes a UTF-8 text for use between JSON quotes: \" \\ and the control
-// characters below 0x20. A sequence that would not fit ends the text; out is
-// always terminated. Returns the number of bytes written.
+// Reads text as JsonReadText does, without a cut, and escapes it for use
+// between JSON quotes: \" \\ and the control characters below 0x20. A
+// sequence that would not fit ends the text; out is always terminated.
+// Returns the number of bytes written.
 uint32_t JsonEscapeText(const char* text, char* out, uint32_t outSize);
+
+// No cut: every character of the text is kept.
+constexpr uint32_t kJsonNoCut = 0xFFFFFFFFu;
+
+// The conversion behind both: reads text, keeps at most maxCharacters
+// characters and escapes them when asked. With out null nothing is written and
+// the full length of the result is returned (to size a buffer beforehand).
+uint32_t JsonConvertText(const char* text, uint32_t maxCharacters, bool escape, char* out,
+                         uint32_t outSize);
 
 // True when the whole text is valid UTF-8 (no overlong forms, no surrogates,
 // nothing above U+10FFFF).

@@ -24,6 +24,9 @@ int ScanText(const char* text, const char* format, ...);
 // Returns false, leaving value untouched, when there is no number.
 bool ScanInteger(const char* text, int32_t* value);
 
+// ScanInteger at *text that also moves *text past the number it read.
+bool ReadInteger(const char** text, int32_t* value);
+
 // Reads "YYYY-MM-DDTHH:MM:SSZ" as UTC seconds since 1970. Each field is read
 // like ScanInteger (so 2022-4-5T1:2:3Z is accepted); the separators must be
 // there, the Z and anything after the seconds are not examined. Year
@@ -36,6 +39,9 @@ bool ParseTime(const char* text, int32_t* time);
 // kTimeTextSize bytes. Times before 1970 are written as their proleptic
 // Gregorian date (-1 is 1969-12-31T23:59:59Z).
 void FormatTime(int32_t time, char* text);
+
+// Characters a parameter value may have to be read by the helpers below.
+constexpr uint32_t kParameterCapacity = 255;
 
 // Reads parameter name of the parameter document into value, which holds
 // capacity + 1 bytes. False when the parameter is absent, unreadable or

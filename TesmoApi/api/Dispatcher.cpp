@@ -1,0 +1,76 @@
+// The request callback and the request log.
+#include "api/Dispatcher.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+#include "api/Parameters.h"
+
+const strResource ResourceTable[ResourceCount] = {
+    {"ident", OnGetIdent},       {"help", OnGetHelp},
+    {"groups", OnGetGroups},     {"machines", OnGetMachines},
+    {"machine", OnGetMachine},   {"values", OnGetValues},
+    {"trend", OnGetTrend},       {"analysis_list", OnGetAnalysisList},
+    {"analysis", OnGetAnalysis},
+};
+
+namespace {
+
+const char* const kResultNames[] = {
+    "Ok", "BadRequest", "Unauthorized", "NotFound", "ServiceError", "NotImplemented",
+};
+constexpr unsigned kResultNameCount = sizeof kResultNames / sizeof kResultNames[0];
+
+ResourceHandler FindHandler(const char* resource) {
+    for (const strResource& row : ResourceTable) {
+        if (std::strcmp(row.name, resource) == 0) return row.handler;
+    }
+    return nullptr;
+}
+
+void LogBlock(const char* resource, const char* parameters, const char* results,
+              eRequestResult result) {
+    char timeText[kTimeTextSize];
+    FormatTime(static_cast<int32_t>(std::time(nullptr)), timeText);
+    LogMessage("Time:%s\n", timeText);
+    LogMessage("Result:%s\n", ResultName(result));
+    LogMessage("ResourceName:%s\n", resource);
+    LogMessage("Parameters:%s\n", parameters);
+    LogMessage("Results:%s\n\n", results);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+const char* ResultName(eRequestResult result) {
+    const unsigned index = static_cast<unsigned>(result);
+    return index < kResultNameCount ? kResultNames[index] : "Unknown";
+}
+
+// A single stdio call holds the stream's lock for its whole output, so the
+// text of one call never interleaves with that of another thread.
+void LogMessage(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(stdout, format, arguments);
+    va_end(arguments);
+}
+
+eRequestResult OnGetApi(char* resource, char* parameters, char* results,
+                        unsigned long* resultsLength, unsigned long resultsSize) {
+    LogMessage("********** OnGetApi **********\n");
+    strJsonOutput output;
+    JsonInit(&output, results, static_cast<uint32_t>(resultsSize));
+    eRequestResult result = NotImplemented;
+    const ResourceHandler handler = FindHandler(resource);
+    if (handler != nullptr) {
+        result = handler(parameters, &output);
+    } else {
+        JsonSetError(&output, kMessageNoSuchService, kErrorNoSuchService);
+    }
+    *resultsLength = static_cast<unsigned long>(std::strlen(results));
+    LogBlock(resource, parameters, results, result);
+    return result;
+}

@@ -1,0 +1,150 @@
+#include "api/Dispatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr unsigned long kServiceResultsSize = 1000000;
+
+struct strCall {
+    eRequestResult result;
+    std::string body;
+    unsigned long length;
+    std::string log;
+};
+
+// Calls the request callback as the HTTP library does (a buffer of garbage,
+// a length of 0) and captures what it logs.
+strCall Call(const char* resource, const char* parameters,
+             unsigned long resultsSize = kServiceResultsSize) {
+    std::vector<char> resourceText(resource, resource + std::strlen(resource) + 1);
+    std::vector<char> parameterText(parameters, parameters + std::strlen(parameters) + 1);
+    std::vector<char> results(resultsSize, 'Z');
+    strCall call;
+    call.length = 0;
+    testing::internal::CaptureStdout();
+    call.result = OnGetApi(resourceText.data(), parameterText.data(), results.data(), &call.length,
+                           resultsSize);
+    call.log = testing::internal::GetCapturedStdout();
+    call.body.assign(results.data());
+    return call;
+}
+
+const char* const kIdent =
+    "{\"api\":\"TesmoApi\",\"version_api\":\"BETA 25/04/2022\",\"version_portavex\":\"1.5\","
+    "\"size_results\":999999}";
+const char* const kHelp =
+    "{\"resources\":[\"ident\",\"help\",\"groups\",\"machines\",\"machine\",\"values\","
+    "\"trend\",\"analysis_list\",\"analysis\"]}";
+const char* const kNoSuchService = "{\"error\":\"Service doesn't exist\",\"code\":101}";
+
+TEST(DispatcherTest, AnswersIdentAndHelp) {
+    strCall ident = Call("ident", "");
+    EXPECT_EQ(ident.result, Ok);
+    EXPECT_EQ(ident.body, kIdent);
+    EXPECT_EQ(ident.length, ident.body.size());
+
+    strCall help = Call("help", "");
+    EXPECT_EQ(help.result, Ok);
+    EXPECT_EQ(help.body, kHelp);
+    EXPECT_EQ(help.length, help.body.size());
+}
+
+TEST(DispatcherTest, IdentAndHelpIgnoreParameters) {
+    EXPECT_EQ(Call("ident", "{\"machine_id\":\"P101\",\"x\":1}").body, kIdent);
+    EXPECT_EQ(Call("help", "{\"max_items\":true}").body, kHelp);
+}
+
+TEST(DispatcherTest, IdentReportsTheBufferItGot) {
+    strCall ident = Call("ident", "", 4096);
+    EXPECT_NE(ident.body.find("\"size_results\":4095}"), std::string::npos) << ident.body;
+}
+
+TEST(DispatcherTest, HelpListsTheTableInOrder) {
+    strJsonOutput output;
+    std::vector<char> buffer(4096);
+    JsonInit(&output, buffer.data(), static_cast<uint32_t>(buffer.size()));
+    EXPECT_EQ(OnGetHelp("", &output), Ok);
+    std::string expected = "{\"resources\":[";
+    for (unsigned row = 0; row < ResourceCount; ++row) {
+        expected += std::string(row == 0 ? "" : ",") + "\"" + ResourceTable[row].name + "\"";
+    }
+    expected += "]}";
+    EXPECT_EQ(buffer.data(), expected);
+}
+
+TEST(DispatcherTest, UnknownNamesAnswerNotImplemented) {
+    for (const char* name : {"Machines", "", "identx", "iden", "HELP", "help/"}) {
+        strCall call = Call(name, "");
+        EXPECT_EQ(call.result, NotImplemented) << name;
+        EXPECT_EQ(call.body, kNoSuchService) << name;
+        EXPECT_EQ(call.length, 44u) << name;
+    }
+}
+
+TEST(DispatcherTest, LengthIsThatOfTheErrorThatReplacedTheAnswer) {
+    // help does not fit in 99 characters: the answer becomes the code 1 document.
+    strCall call = Call("help", "", 100);
+    EXPECT_EQ(call.result, Ok);
+    EXPECT_EQ(call.body,
+              "{\"error\":\"{\\\"error\\\":\\\"out of memory\\\",\\\"size_buffer\\\":99}\","
+              "\"code\":1}");
+    EXPECT_EQ(call.length, call.body.size());
+}
+
+TEST(DispatcherTest, TinyBufferStillGivesATerminatedText) {
+    strCall call = Call("ident", "", 50);
+    EXPECT_EQ(call.result, Ok);
+    EXPECT_EQ(call.body, "");
+    EXPECT_EQ(call.length, 0u);
+}
+
+TEST(DispatcherTest, LogsOneBlockPerRequest) {
+    strCall call = Call("nothing", "{\"a\":1}");
+    const std::regex block(
+        "\\*{10} OnGetApi \\*{10}\n"
+        "Time:\\d{4}-\\d{2}-\\d{2}T\\d{2}:\\d{2}:\\d{2}Z\n"
+        "Result:NotImplemented\n"
+        "ResourceName:nothing\n"
+        "Parameters:\\{\"a\":1\\}\n"
+        "Results:\\{\"error\":\"Service doesn't exist\",\"code\":101\\}\n\n");
+    EXPECT_TRUE(std::regex_match(call.log, block)) << call.log;
+
+    strCall ident = Call("ident", "");
+    EXPECT_NE(ident.log.find("Result:Ok\nResourceName:ident\nParameters:\nResults:" +
+                             std::string(kIdent) + "\n\n"),
+              std::string::npos)
+        << ident.log;
+}
+
+TEST(DispatcherTest, NamesEveryResult) {
+    const char* const names[] = {"Ok",       "BadRequest",   "Unauthorized",
+                                 "NotFound", "ServiceError", "NotImplemented"};
+    for (int value = Ok; value <= NotImplemented; ++value) {
+        EXPECT_STREQ(ResultName(static_cast<eRequestResult>(value)), names[value]);
+    }
+}
+
+TEST(DispatcherTest, UsageErrorLogsBadRequest) {
+    // values without its machine_id is a usage error, answered before any
+    // connection to the monitoring server.
+    strCall call = Call("values", "");
+    EXPECT_EQ(call.result, BadRequest);
+    EXPECT_EQ(call.body, "{\"error\":\"use: /api/values?machine_id=MMMM\",\"code\":1003}");
+    EXPECT_NE(call.log.find("Result:BadRequest\n"), std::string::npos) << call.log;
+}
+
+TEST(DispatcherTest, LogMessageWritesExactlyTheText) {
+    testing::internal::CaptureStdout();
+    LogMessage("a%sc%d", "b", 7);
+    LogMessage("%s", "");
+    LogMessage("\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "abc7\n");
+}
+
+}  // namespace

@@ -1,0 +1,57 @@
+#include "api/Parameters.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// Parameter documents as the HTTP library builds them from a query string.
+const char* const kQuery =
+    "{\"machine_id\":\"P101\",\"max_items\":\"abc\",\"count\":25,\"neg\":\"-5\","
+    "\"from\":\"2022-04-25T10:30:00Z\",\"bad\":\"2022-04-25 10:30:00Z\",\"machine_id\":\"P2\"}";
+
+TEST(ParametersTest, ReadsTextByNameFirstOccurrenceWins) {
+    char value[kParameterCapacity + 1];
+    ASSERT_TRUE(GetParameter(kQuery, "machine_id", value, kParameterCapacity));
+    EXPECT_STREQ(value, "P101");
+    EXPECT_FALSE(GetParameter(kQuery, "Machine_id", value, kParameterCapacity));
+    EXPECT_FALSE(GetParameter("", "machine_id", value, kParameterCapacity));
+    // A value longer than the capacity is not read at all.
+    EXPECT_FALSE(GetParameter(kQuery, "machine_id", value, 3));
+}
+
+TEST(ParametersTest, ReadsIntegersOrKeepsTheDefault) {
+    int32_t count = 10;
+    EXPECT_TRUE(GetIntegerParameter(kQuery, "count", &count));
+    EXPECT_EQ(count, 25);
+    int32_t items = 10;
+    EXPECT_FALSE(GetIntegerParameter(kQuery, "max_items", &items));
+    EXPECT_EQ(items, 10);
+    EXPECT_FALSE(GetIntegerParameter(kQuery, "absent", &items));
+    EXPECT_EQ(items, 10);
+    EXPECT_TRUE(GetIntegerParameter(kQuery, "neg", &items));
+    EXPECT_EQ(items, -5);
+}
+
+TEST(ParametersTest, ReadsTimes) {
+    int32_t time = 7;
+    EXPECT_TRUE(GetTimeParameter(kQuery, "from", &time));
+    EXPECT_EQ(time, 1650882600);
+    time = 7;
+    EXPECT_FALSE(GetTimeParameter(kQuery, "bad", &time));
+    EXPECT_FALSE(GetTimeParameter(kQuery, "to", &time));
+    EXPECT_FALSE(GetTimeParameter(kQuery, "count", &time));
+    EXPECT_EQ(time, 7);
+}
+
+TEST(ParametersTest, EmptyValueHidesItAndLaterParameters) {
+    const char* query = "{\"a\":\"1\",\"b\":,\"c\":\"3\"}";
+    int32_t value = 0;
+    EXPECT_TRUE(GetIntegerParameter(query, "a", &value));
+    EXPECT_EQ(value, 1);
+    EXPECT_FALSE(GetIntegerParameter(query, "b", &value));
+    EXPECT_FALSE(GetIntegerParameter(query, "c", &value));
+}
+
+}  // namespace
