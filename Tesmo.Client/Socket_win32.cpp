@@ -1,0 +1,113 @@
+// Windows Sockets 2.2.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <cstring>
+
+#include "Socket.h"
+
+namespace tesmo {
+
+bool SocketLayerStart() {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+
+void SocketLayerStop() {
+    WSACleanup();
+}
+
+static SOCKET Native(SocketHandle socket) {
+    return static_cast<SOCKET>(socket);
+}
+
+// First IPv4 address of host; getaddrinfo, unlike gethostbyname, is safe to
+// call from several clients on different threads at once.
+static bool Resolve(const char* host, std::uint16_t port, sockaddr_in* address) {
+    addrinfo hints;
+    std::memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) return false;
+    std::memcpy(address, found->ai_addr, sizeof *address);
+    freeaddrinfo(found);
+    address->sin_port = htons(port);
+    return true;
+}
+
+static bool SetBlocking(SOCKET s, bool blocking) {
+    u_long nonBlocking = blocking ? 0 : 1;
+    return ioctlsocket(s, FIONBIO, &nonBlocking) == 0;
+}
+
+static timeval Limit(int timeoutMs) {
+    timeval limit;
+    limit.tv_sec = timeoutMs / 1000;
+    limit.tv_usec = (timeoutMs % 1000) * 1000;
+    return limit;
+}
+
+// Connects a non-blocking socket and waits at most timeoutMs for the result.
+static bool ConnectWithin(SOCKET s, const sockaddr_in& address, int timeoutMs) {
+    if (!SetBlocking(s, false)) return false;
+    if (connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
+        fd_set writable;
+        fd_set failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(s, &writable);
+        FD_SET(s, &failed);
+        timeval limit = Limit(timeoutMs);
+        if (select(0, nullptr, &writable, &failed, &limit) <= 0) return false;
+        if (FD_ISSET(s, &failed) || !FD_ISSET(s, &writable)) return false;
+        int error = 0;
+        int size = sizeof error;
+        if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) != 0 ||
+            error != 0)
+            return false;
+    }
+    return SetBlocking(s, true);
+}
+
+SocketHandle SocketConnect(const char* host, std::uint16_t port, int timeoutMs) {
+    sockaddr_in address;
+    if (!Resolve(host, port, &address)) return kNoSocket;
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) return kNoSocket;
+    if (!ConnectWithin(s, address, timeoutMs)) {
+        closesocket(s);
+        return kNoSocket;
+    }
+    // Requests are small and each waits for its reply: send them at once.
+    BOOL on = TRUE;
+    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+    DWORD limit = static_cast<DWORD>(timeoutMs);
+    setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
+    return static_cast<SocketHandle>(s);
+}
+
+void SocketClose(SocketHandle socket) {
+    if (socket != kNoSocket) closesocket(Native(socket));
+}
+
+bool SocketSend(SocketHandle socket, const void* data, std::size_t length) {
+    int sent = send(Native(socket), static_cast<const char*>(data), static_cast<int>(length), 0);
+    return sent >= 0 && static_cast<std::size_t>(sent) == length;
+}
+
+int SocketWaitReadable(SocketHandle socket, int timeoutMs) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(Native(socket), &readable);
+    timeval limit = Limit(timeoutMs);
+    int ready = select(0, &readable, nullptr, nullptr, &limit);
+    return ready < 0 ? -1 : (ready == 0 ? 0 : 1);
+}
+
+long SocketReceiveSome(SocketHandle socket, void* data, std::size_t length) {
+    return recv(Native(socket), static_cast<char*>(data), static_cast<int>(length), 0);
+}
+
+}  // namespace tesmo

@@ -1,0 +1,137 @@
+#include "Values.h"
+
+namespace tesmo {
+
+namespace {
+
+std::int32_t PointVariables(const strMachine& machine) {
+    std::int32_t count = 0;
+    for (std::int32_t p = 0; p < machine.countOfPoints; ++p)
+        count += machine.points[p].countOfVariables;
+    return count;
+}
+
+std::int32_t MachineStatus(std::uint8_t code) {
+    return code == kMachineStatusUndefined ? kStatusUndefined : code;
+}
+
+std::int32_t AuxState(std::uint8_t code) {
+    if (code == kAuxStateOn) return 1;
+    if (code == kAuxStateOff) return 0;
+    return kStatusUndefined;
+}
+
+std::int32_t ValueStatus(std::uint8_t code) {
+    switch (code) {
+        case kValueCodeNormal:
+            return kStatusNormal;
+        case kValueCodeAlarm:
+        case kValueCodeAlarmToo:
+            return kStatusAlarm;
+        case kValueCodeTrip:
+        case kValueCodeTripToo:
+            return kStatusTrip;
+        default:
+            return kStatusUndefined;
+    }
+}
+
+std::int32_t AnalisisStatus(std::uint8_t code) {
+    return code <= kStatusTrip ? static_cast<std::int32_t>(code) : kStatusUndefined;
+}
+
+void ApplyStatusByte(std::uint8_t status, strVariable* variable) {
+    variable->status = ValueStatus(status & kValueCodeMask);
+    variable->statusBit4 = (status & kValueBit4) ? 1 : 0;
+    variable->statusBit5 = (status & kValueBit5) ? 1 : 0;
+    variable->statusBit6 = (status & kValueBit6) ? 1 : 0;
+    variable->statusBit7 = (status & kValueBit7) ? 1 : 0;
+}
+
+// Reads the reply's entries in order; the layout size has been checked.
+class ValuesReader {
+  public:
+    ValuesReader(ByteView payload, strMachine* machine) : cursor_(payload), machine_(machine) {}
+
+    void MachineByte() {
+        ByteView field;
+        cursor_.Next(kMachineStatusSize, &field);
+        std::uint8_t status = field.U8(0);
+        machine_->status = MachineStatus(status & kMachineStatusMask);
+        machine_->auxFlag = (status & kMachineAuxFlagBit) ? 1 : 0;
+        machine_->auxState = AuxState((status >> kMachineAuxStateShift) & kMachineAuxStateMask);
+    }
+
+    // DIGITAL entries: only byte 0 of the value says on or off.
+    void Digital(std::int32_t count) {
+        for (std::int32_t k = 0; k < count; ++k) {
+            ByteView entry;
+            strVariable* variable = Entry(&entry);
+            if (variable == nullptr) return;
+            variable->value = entry.U8(0) != 0 ? 1.0f : 0.0f;
+            ApplyStatusByte(entry.U8(kValueStatusOffset), variable);
+        }
+    }
+
+    void Measured(std::int32_t count) {
+        for (std::int32_t k = 0; k < count; ++k) {
+            ByteView entry;
+            strVariable* variable = Entry(&entry);
+            if (variable == nullptr) return;
+            variable->value = entry.F32(0);
+            ApplyStatusByte(entry.U8(kValueStatusOffset), variable);
+        }
+    }
+
+    void Skip(std::int32_t count) {
+        cursor_.Skip(static_cast<std::uint64_t>(count), kValueEntrySize);
+    }
+
+    void Analisis() {
+        for (std::int32_t a = 0; a < machine_->countOfAnalisis; ++a) {
+            ByteView field;
+            cursor_.Next(kAnalisisStatusSize, &field);
+            machine_->analisis[a].status = AnalisisStatus(field.U8(0));
+        }
+    }
+
+  private:
+    // The next 5-byte entry and the variable it belongs to; null past the end.
+    strVariable* Entry(ByteView* entry) {
+        if (next_ >= machine_->countOfVariables || !cursor_.Next(kValueEntrySize, entry))
+            return nullptr;
+        return &machine_->variables[next_++];
+    }
+
+    RecordCursor cursor_;
+    strMachine* machine_;
+    std::int32_t next_ = 0;
+};
+
+}  // namespace
+
+std::uint64_t ValuesLayoutSize(const strMachine& machine) {
+    std::uint64_t entries = static_cast<std::uint64_t>(machine.countOfDigital) +
+                            static_cast<std::uint64_t>(machine.countOfAnalog) +
+                            static_cast<std::uint64_t>(machine.countOfRpm) +
+                            static_cast<std::uint64_t>(PointVariables(machine)) +
+                            static_cast<std::uint64_t>(machine.countOfSpecial);
+    return kMachineStatusSize + entries * kValueEntrySize +
+           static_cast<std::uint64_t>(machine.countOfAnalisis) * kAnalisisStatusSize;
+}
+
+bool ApplyValues(ByteView payload, bool currentProtocol, strMachine* machine) {
+    if (payload.Size() < ValuesLayoutSize(*machine)) return false;
+    ValuesReader reader(payload, machine);
+    reader.MachineByte();
+    if (currentProtocol)
+        reader.Digital(machine->countOfDigital);
+    else
+        reader.Skip(machine->countOfDigital);
+    reader.Measured(machine->countOfAnalog + machine->countOfRpm + PointVariables(*machine));
+    reader.Analisis();
+    reader.Measured(machine->countOfSpecial);
+    return true;
+}
+
+}  // namespace tesmo
