@@ -1,0 +1,84 @@
+// Portavex: a small embedded HTTP/1.1 server. The application starts it on a
+// TCP port and receives every GET /api/... request as a call of its request
+// callback; every other GET is answered with a file from a root directory.
+#pragma once
+
+#include <cstdint>
+#include <thread>
+
+#if defined(_WIN32)
+#if defined(PORTAVEX_EXPORTS)
+#define PORTAVEX_API __declspec(dllexport)
+#else
+#define PORTAVEX_API __declspec(dllimport)
+#endif
+#else
+#define PORTAVEX_API __attribute__((visibility("default")))
+#endif
+
+// Result of the request callback; selects the status line of the answer.
+enum eRequestResult {
+    Ok = 0,
+    BadRequest = 1,
+    Unauthorized = 2,
+    NotFound = 3,
+    ServiceError = 4,
+    NotImplemented = 5
+};
+
+// Called on a connection thread for every GET /api/<resource>?<query>.
+// resource: the decoded name after "api/"; parameters: the JSON object built
+// from the query ("" without a query). The callback writes its answer body
+// into results (resultsSize bytes) and stores its length in *resultsLength.
+// It may run on several connection threads at once.
+typedef eRequestResult (*RequestCallback)(char* resource, char* parameters, char* results,
+                                          unsigned long* resultsLength, unsigned long resultsSize);
+
+namespace portavex {
+struct strConnectionTable;
+}
+
+class PORTAVEX_API Portavex {
+  public:
+    // Throws "WSAStartup failed" (const char*) on Windows when the socket
+    // layer cannot start.
+    Portavex();
+    // Stops listening, closes every open connection and waits until no
+    // connection thread uses the object any more.
+    ~Portavex();
+    Portavex(const Portavex&) = delete;
+    Portavex& operator=(const Portavex&) = delete;
+
+    // Listens on every local IPv4 address at port (0 picks a free port, see
+    // GetPort). False when already listening or the port cannot be used.
+    bool Start(unsigned short port, RequestCallback callback, unsigned long resultsSize,
+               char* rootDirectory, char* defaultDocument);
+    // Stops listening; connections already accepted go on being served.
+    void Stop();
+    // The port the server listens on; 0 when it is not listening.
+    unsigned short GetPort() const;
+    // Seconds a connection may take to deliver a complete request before it
+    // is closed without an answer (default 60). Applies to new connections.
+    void SetIdleTimeout(int seconds);
+    // Never serve the file at path, whatever name a request uses for it.
+    // False when the file cannot be opened.
+    bool HideFile(const char* path);
+
+    // Writes "1.5" into buffer; returns its length, or -1 when it does not fit.
+    static int GetVersion(char* buffer, unsigned long size);
+
+  private:
+    static const unsigned kPathCapacity = 260;
+
+    void ListenerLoop();
+
+    std::uintptr_t listenSocket;
+    std::thread listenerThread;
+    RequestCallback requestCallback;
+    char rootDirectory[kPathCapacity];
+    char defaultDocument[kPathCapacity];
+    unsigned long resultsSize;
+    int idleTimeoutSeconds;
+    unsigned short listenPort;
+    portavex::strConnectionTable* connections;
+};

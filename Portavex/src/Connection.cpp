@@ -1,0 +1,254 @@
+#include "Connection.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "FileName.h"
+#include "ParameterDocument.h"
+#include "RequestFramer.h"
+#include "RequestParser.h"
+#include "Response.h"
+
+namespace portavex {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The working storage of a connection, on its thread's stack.
+struct strConnectionBuffers {
+    RequestFramer framer;
+    char parameters[kParameterCapacity + 1];
+    char header[kHeaderSize];
+    char path[kPathSize];
+    char chunk[kFileChunkSize];
+};
+
+struct strConnection {
+    strConnectionTable* table;
+    const strServerSettings* settings;
+    Socket socket;
+    strConnectionBuffers* buffers;
+    bool origin;
+};
+
+enum eReadResult { ReadComplete, ReadClosed, ReadRefused };
+
+// Waits for the rest of the current request until the idle deadline.
+eReadResult ReadRequest(strConnection& connection) {
+    RequestFramer& framer = connection.buffers->framer;
+    Clock::time_point deadline =
+        Clock::now() + std::chrono::seconds(connection.settings->idleTimeoutSeconds);
+    for (;;) {
+        if (framer.HasInput()) {
+            eFrameResult frame = framer.Scan();
+            if (frame == FrameComplete) return ReadComplete;
+            if (frame != FrameNeedMore) return ReadRefused;
+        }
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0 || connection.table->closing) return ReadClosed;
+        int wait = static_cast<int>(std::min<long long>(left.count(), kWaitSliceMilliseconds));
+        eWaitResult ready = WaitReadable(connection.socket, wait);
+        if (ready == WaitFailed) return ReadClosed;
+        if (ready == WaitTimedOut) continue;
+        long received = Receive(connection.socket, framer.ReceiveArea(), framer.ReceiveAreaSize());
+        if (received <= 0) return ReadClosed;
+        framer.Received(static_cast<size_t>(received));
+    }
+}
+
+bool SendHeader(strConnection& connection, eRequestResult status, uint64_t length,
+                const char* extension) {
+    char* header = connection.buffers->header;
+    size_t headerLength = FormatHeader(header, status, connection.origin, length, extension);
+    return SendAll(connection.socket, header, headerLength);
+}
+
+// An answer without body after which the connection is closed.
+bool SendError(strConnection& connection, eRequestResult status) {
+    SendHeader(connection, status, 0, "");
+    return false;
+}
+
+bool IsHidden(strConnectionTable* table, FileHandle file) {
+    strFileIdentity identity;
+    if (!FileIdentity(file, &identity)) return true;
+    std::lock_guard<std::mutex> guard(table->lock);
+    for (const strFileIdentity& hidden : table->hiddenFiles) {
+        if (hidden.volume == identity.volume && hidden.index == identity.index) return true;
+    }
+    return false;
+}
+
+const char* ExtensionOf(const char* path) {
+    const char* dot = std::strrchr(path, '.');
+    if (dot == nullptr || std::strpbrk(dot, "/\\") != nullptr) return "";
+    return dot;
+}
+
+bool StreamFile(strConnection& connection, FileHandle file, uint64_t size) {
+    char* chunk = connection.buffers->chunk;
+    while (size > 0) {
+        size_t want = size < kFileChunkSize ? static_cast<size_t>(size) : kFileChunkSize;
+        long got = FileRead(file, chunk, want);
+        if (got <= 0 || static_cast<size_t>(got) != want) return false;
+        if (!SendAll(connection.socket, chunk, want)) return false;
+        size -= want;
+    }
+    return true;
+}
+
+// Answers a file request; true when the whole file was sent.
+bool ServeFile(strConnection& connection, const char* resource) {
+    const strServerSettings& settings = *connection.settings;
+    if (settings.rootDirectory[0] == '\0') return SendError(connection, NotImplemented);
+    const char* name = resource;
+    if (name[0] == '\0') {
+        name = settings.defaultDocument;
+        if (name[0] == '\0') return SendError(connection, NotFound);
+    } else if (!IsServableName(name)) {
+        return SendError(connection, NotFound);
+    }
+    char* path = connection.buffers->path;
+    if (!CombinePath(path, kPathSize, settings.rootDirectory, name)) {
+        return SendError(connection, ServiceError);
+    }
+    FileHandle file;
+    if (!FileOpen(path, &file)) return SendError(connection, NotFound);
+    if (IsHidden(connection.table, file)) {
+        FileClose(file);
+        return SendError(connection, NotFound);
+    }
+    uint64_t size;
+    if (!FileSize(file, &size) || size >= kFileSizeLimit) {
+        FileClose(file);
+        return SendError(connection, ServiceError);
+    }
+    bool sent =
+        SendHeader(connection, Ok, size, ExtensionOf(path)) && StreamFile(connection, file, size);
+    FileClose(file);
+    return sent;
+}
+
+// Answers an API request through the callback; true when the answer was Ok
+// and went out whole.
+bool ServeApi(strConnection& connection, char* resource, char* query) {
+    const strServerSettings& settings = *connection.settings;
+    if (settings.callback == nullptr) return SendError(connection, NotImplemented);
+    char* parameters = connection.buffers->parameters;
+    parameters[0] = '\0';
+    if (query != nullptr && !BuildParameterDocument(parameters, query)) {
+        return SendError(connection, BadRequest);
+    }
+    char* results = new (std::nothrow) char[settings.resultsSize > 0 ? settings.resultsSize : 1];
+    if (results == nullptr) return SendError(connection, ServiceError);
+    unsigned long length = 0;
+    int result = settings.callback(resource + kApiPrefixLength, parameters, results, &length,
+                                   settings.resultsSize);
+    // A callback that breaks its contract gets no answer of its own making.
+    if (!IsKnownResult(result) || length > settings.resultsSize) {
+        delete[] results;
+        return SendError(connection, ServiceError);
+    }
+    eRequestResult status = static_cast<eRequestResult>(result);
+    bool sent = SendHeader(connection, status, length, ".json") &&
+                SendAll(connection.socket, results, length);
+    delete[] results;
+    return sent && status == Ok;
+}
+
+// Answers one complete request; true when the connection stays open.
+bool Answer(strConnection& connection) {
+    strRequest request;
+    ParseRequest(connection.buffers->framer.View(), &request);
+    connection.origin = request.hasOrigin;
+    if (request.method != MethodGet) return SendError(connection, NotImplemented);
+    if (request.badEncoding) return SendError(connection, BadRequest);
+    if (std::strncmp(request.resource, kApiPrefix, kApiPrefixLength) == 0) {
+        return ServeApi(connection, request.resource, request.query);
+    }
+    return ServeFile(connection, request.resource);
+}
+
+void Serve(strConnection& connection) {
+    for (;;) {
+        eReadResult read = ReadRequest(connection);
+        if (read == ReadRefused) {
+            connection.origin = false;
+            SendError(connection, BadRequest);
+        }
+        if (read != ReadComplete || !Answer(connection)) return;
+        connection.buffers->framer.BeginRequest();
+    }
+}
+
+void Link(strConnectionTable* table, strConnectionNode* node) {
+    node->previous = nullptr;
+    node->next = table->first;
+    if (table->first != nullptr) table->first->previous = node;
+    table->first = node;
+}
+
+void Unlink(strConnectionTable* table, strConnectionNode* node) {
+    if (node->previous != nullptr)
+        node->previous->next = node->next;
+    else
+        table->first = node->next;
+    if (node->next != nullptr) node->next->previous = node->previous;
+}
+
+void ConnectionMain(strConnectionTable* table, const strServerSettings& settings, Socket socket) {
+    strConnectionNode node = {socket, nullptr, nullptr};
+    bool serve;
+    {
+        std::lock_guard<std::mutex> guard(table->lock);
+        serve = !table->closing;
+        if (serve) Link(table, &node);
+    }
+    if (serve) {
+        strConnectionBuffers buffers;
+        strConnection connection = {table, &settings, socket, &buffers, false};
+        Serve(connection);
+    }
+    {
+        // After this block the table may be gone: touch nothing of it.
+        std::lock_guard<std::mutex> guard(table->lock);
+        if (serve) Unlink(table, &node);
+        table->count--;
+        table->drained.notify_all();
+    }
+    CloseSocket(socket);
+}
+
+}  // namespace
+
+void StartConnection(strConnectionTable* table, const strServerSettings& settings, Socket socket) {
+    PrepareConnection(socket, settings.idleTimeoutSeconds);
+    {
+        std::lock_guard<std::mutex> guard(table->lock);
+        table->count++;
+    }
+    try {
+        std::thread(ConnectionMain, table, settings, socket).detach();
+    } catch (const std::system_error&) {
+        std::lock_guard<std::mutex> guard(table->lock);
+        table->count--;
+        table->drained.notify_all();
+        CloseSocket(socket);
+    }
+}
+
+void CloseAllConnections(strConnectionTable* table) {
+    std::unique_lock<std::mutex> guard(table->lock);
+    table->closing = true;
+    for (strConnectionNode* node = table->first; node != nullptr; node = node->next) {
+        ShutdownSocket(node->socket);
+    }
+    table->drained.wait(guard, [table] { return table->count == 0; });
+}
+
+}  // namespace portavex

@@ -1,0 +1,56 @@
+// Files through Win32 handles; a file is known by its volume serial number
+// and file index, which every spelling of its name (letter case, 8.3 short
+// name, trailing dots) leads to.
+#include <windows.h>
+
+#include "Platform.h"
+
+namespace portavex {
+
+namespace {
+
+HANDLE Handle(FileHandle file) {
+    return reinterpret_cast<HANDLE>(file);
+}
+
+}  // namespace
+
+bool FileOpen(const char* path, FileHandle* file) {
+    HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return false;
+    }
+    *file = reinterpret_cast<FileHandle>(handle);
+    return true;
+}
+
+bool FileSize(FileHandle file, uint64_t* size) {
+    LARGE_INTEGER value;
+    if (!GetFileSizeEx(Handle(file), &value) || value.QuadPart < 0) return false;
+    *size = static_cast<uint64_t>(value.QuadPart);
+    return true;
+}
+
+bool FileIdentity(FileHandle file, strFileIdentity* identity) {
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(Handle(file), &information)) return false;
+    identity->volume = information.dwVolumeSerialNumber;
+    identity->index =
+        (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    return true;
+}
+
+long FileRead(FileHandle file, char* buffer, size_t size) {
+    DWORD got = 0;
+    if (!ReadFile(Handle(file), buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;
+    return static_cast<long>(got);
+}
+
+void FileClose(FileHandle file) {
+    CloseHandle(Handle(file));
+}
+
+}  // namespace portavex

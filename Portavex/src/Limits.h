@@ -1,0 +1,44 @@
+// Sizes and codes of the HTTP protocol as this server speaks it, in one place.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace portavex {
+
+// Bytes of a request's header block that the parser sees (request line and
+// the header lines that fit); further header lines are read and dropped.
+constexpr size_t kRequestViewSize = 2048;
+// A header block longer than this is refused.
+constexpr size_t kHeaderBlockLimit = 64 * 1024;
+// Bytes taken from the socket per receive.
+constexpr size_t kReceiveBufferSize = 4096;
+// Characters of the parameter document (a terminator follows).
+constexpr size_t kParameterCapacity = 2048;
+// Cuts applied to parameter values, in bytes of UTF-8 text.
+constexpr size_t kStringValueCut = 50;
+constexpr size_t kNumberValueCut = 20;
+// Paths of files, with their terminator.
+constexpr size_t kPathSize = 260;
+// A content type must be shorter than this to be used.
+constexpr size_t kContentTypeSize = 32;
+// A file extension with its dot must be shorter than this to be looked up.
+constexpr size_t kExtensionSize = 8;
+// Files are streamed in chunks of this size.
+constexpr size_t kFileChunkSize = 8192;
+// Files of this size or more are refused.
+constexpr uint64_t kFileSizeLimit = 4ull * 1024 * 1024 * 1024;
+// The response header never exceeds this.
+constexpr size_t kHeaderSize = 256;
+constexpr int kListenBacklog = 100;
+constexpr int kDefaultIdleTimeoutSeconds = 60;
+// Longest wait of a connection thread before it looks again at whether the
+// server is going away.
+constexpr int kWaitSliceMilliseconds = 200;
+
+const char kVersionText[] = "1.5";
+const char kPoweredBy[] = "QUELM";
+const char kApiPrefix[] = "api/";
+constexpr size_t kApiPrefixLength = sizeof(kApiPrefix) - 1;
+
+}  // namespace portavex

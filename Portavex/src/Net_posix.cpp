@@ -1,0 +1,111 @@
+// BSD sockets.
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "Platform.h"
+
+namespace portavex {
+
+namespace {
+
+int Fd(Socket s) {
+    return static_cast<int>(s);
+}
+
+}  // namespace
+
+bool NetStartup() {
+    return true;
+}
+
+void NetCleanup() {}
+
+Socket ListenTcp(unsigned short port, int backlog, unsigned short* boundPort) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return kInvalidSocket;
+    // Lets a restarted server bind while connections of its previous run
+    // linger in TIME_WAIT; a port that another socket listens on stays taken.
+    int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    socklen_t length = sizeof(address);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        listen(fd, backlog) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        close(fd);
+        return kInvalidSocket;
+    }
+    *boundPort = ntohs(address.sin_port);
+    return static_cast<Socket>(fd);
+}
+
+// Closing a descriptor does not wake a thread blocked in accept on Linux;
+// shutting the listener down does.
+void StopAccepting(Socket listener) {
+    shutdown(Fd(listener), SHUT_RDWR);
+}
+
+void ReleaseListener(Socket listener) {
+    close(Fd(listener));
+}
+
+Socket Accept(Socket listener) {
+    int fd = accept4(Fd(listener), nullptr, nullptr, SOCK_CLOEXEC);
+    return fd < 0 ? kInvalidSocket : static_cast<Socket>(fd);
+}
+
+void PrepareConnection(Socket s, int sendTimeoutSeconds) {
+    int on = 1;
+    setsockopt(Fd(s), IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+    timeval timeout = {};
+    timeout.tv_sec = sendTimeoutSeconds;
+    setsockopt(Fd(s), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
+}
+
+eWaitResult WaitReadable(Socket s, int milliseconds) {
+    pollfd entry = {Fd(s), POLLIN, 0};
+    int ready = poll(&entry, 1, milliseconds);
+    if (ready > 0) return WaitReady;
+    if (ready == 0 || errno == EINTR) return WaitTimedOut;
+    return WaitFailed;
+}
+
+long Receive(Socket s, char* buffer, size_t size) {
+    for (;;) {
+        ssize_t received = recv(Fd(s), buffer, size, 0);
+        if (received >= 0 || errno != EINTR) return static_cast<long>(received);
+    }
+}
+
+bool SendAll(Socket s, const char* data, size_t length) {
+    while (length > 0) {
+        // MSG_NOSIGNAL: a peer that went away fails the send instead of
+        // raising SIGPIPE in the application.
+        ssize_t sent = send(Fd(s), data, length, MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent <= 0) return false;
+        data += sent;
+        length -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+void ShutdownSocket(Socket s) {
+    shutdown(Fd(s), SHUT_RDWR);
+}
+
+void CloseSocket(Socket s) {
+    close(Fd(s));
+}
+
+}  // namespace portavex

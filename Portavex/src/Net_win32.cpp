@@ -1,0 +1,106 @@
+// Winsock 2.2.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include "Platform.h"
+
+namespace portavex {
+
+namespace {
+
+constexpr WORD kWinsockVersion = MAKEWORD(2, 2);
+// Winsock takes lengths as int; larger sends go in pieces of this size.
+constexpr size_t kLargestSend = 1 << 30;
+
+SOCKET Handle(Socket s) {
+    return static_cast<SOCKET>(s);
+}
+
+}  // namespace
+
+bool NetStartup() {
+    WSADATA data;
+    if (WSAStartup(kWinsockVersion, &data) != 0) return false;
+    if (data.wVersion == kWinsockVersion) return true;
+    WSACleanup();
+    return false;
+}
+
+void NetCleanup() {
+    WSACleanup();
+}
+
+Socket ListenTcp(unsigned short port, int backlog, unsigned short* boundPort) {
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == INVALID_SOCKET) return kInvalidSocket;
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    int length = sizeof(address);
+    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        listen(s, backlog) != 0 ||
+        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        closesocket(s);
+        return kInvalidSocket;
+    }
+    *boundPort = ntohs(address.sin_port);
+    return static_cast<Socket>(s);
+}
+
+// Closing the socket makes a pending accept fail; nothing is left to free.
+void StopAccepting(Socket listener) {
+    closesocket(Handle(listener));
+}
+
+void ReleaseListener(Socket) {}
+
+Socket Accept(Socket listener) {
+    SOCKET s = accept(Handle(listener), nullptr, nullptr);
+    return s == INVALID_SOCKET ? kInvalidSocket : static_cast<Socket>(s);
+}
+
+void PrepareConnection(Socket s, int sendTimeoutSeconds) {
+    BOOL on = TRUE;
+    setsockopt(Handle(s), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof(on));
+    DWORD timeout = static_cast<DWORD>(sendTimeoutSeconds) * 1000;
+    setsockopt(Handle(s), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout),
+               sizeof(timeout));
+}
+
+eWaitResult WaitReadable(Socket s, int milliseconds) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(Handle(s), &readable);
+    timeval timeout = {milliseconds / 1000, (milliseconds % 1000) * 1000};
+    int ready = select(0, &readable, nullptr, nullptr, &timeout);
+    if (ready > 0) return WaitReady;
+    return ready == 0 ? WaitTimedOut : WaitFailed;
+}
+
+long Receive(Socket s, char* buffer, size_t size) {
+    int wanted = size < kLargestSend ? static_cast<int>(size) : static_cast<int>(kLargestSend);
+    return recv(Handle(s), buffer, wanted, 0);
+}
+
+bool SendAll(Socket s, const char* data, size_t length) {
+    while (length > 0) {
+        int piece =
+            length < kLargestSend ? static_cast<int>(length) : static_cast<int>(kLargestSend);
+        int sent = send(Handle(s), data, piece, 0);
+        if (sent <= 0) return false;
+        data += sent;
+        length -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+void ShutdownSocket(Socket s) {
+    shutdown(Handle(s), SD_BOTH);
+}
+
+void CloseSocket(Socket s) {
+    closesocket(Handle(s));
+}
+
+}  // namespace portavex

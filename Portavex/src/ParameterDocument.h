@@ -1,0 +1,41 @@
+// Turns a query string into the JSON object handed to the request callback:
+// {"name":value,...} in query order. The document is always valid JSON that
+// fits in kParameterCapacity characters.
+#pragma once
+
+#include <cstddef>
+
+namespace portavex {
+
+// Bounded JSON text over a caller's buffer of capacity characters plus a
+// terminator. When a piece does not fit, the text is replaced by an overflow
+// document that holds none of the pieces, and later appends are ignored.
+class JsonText {
+  public:
+    JsonText(char* buffer, size_t capacity);
+    void Append(const char* text, size_t length);
+    void Append(const char* text);
+    // Appends text as the inside of a JSON string: quotes, backslashes and
+    // control characters escaped.
+    void AppendEscaped(const char* text, size_t length);
+    bool Failed() const { return error; }
+    size_t Length() const { return length; }
+
+  private:
+    void Overflow();
+
+    char* buffer;
+    size_t capacity;
+    size_t length = 0;
+    bool error = false;
+};
+
+// Builds the document for query into document (kParameterCapacity + 1
+// bytes). query is split in place at '&' and '=' and each piece is then
+// percent-decoded. False when a piece decodes to a NUL byte.
+bool BuildParameterDocument(char* document, char* query);
+
+// A valid unsigned JSON number without exponent: 0, 12, 1.5 (not 007, .5, 5.).
+bool IsJsonNumber(const char* text);
+
+}  // namespace portavex

@@ -1,0 +1,67 @@
+// The operating system services the server uses: sockets, files, path
+// combination and the content-type registry. Each has one implementation
+// file per platform (_posix.cpp, _win32.cpp).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace portavex {
+
+using Socket = std::uintptr_t;
+constexpr Socket kInvalidSocket = ~static_cast<Socket>(0);
+
+// Socket layer start and end (Winsock 2.2 on Windows; nothing elsewhere).
+bool NetStartup();
+void NetCleanup();
+
+// A socket listening on every local IPv4 address at port; *boundPort is the
+// port actually bound (port 0 picks one). kInvalidSocket on failure.
+Socket ListenTcp(unsigned short port, int backlog, unsigned short* boundPort);
+// Makes a thread blocked in Accept on the listener return; ReleaseListener
+// frees it once that thread has ended.
+void StopAccepting(Socket listener);
+void ReleaseListener(Socket listener);
+// kInvalidSocket when accept failed.
+Socket Accept(Socket listener);
+
+// Settings of an accepted connection: no Nagle delay, sends that give up
+// after sendTimeoutSeconds.
+void PrepareConnection(Socket s, int sendTimeoutSeconds);
+
+enum eWaitResult { WaitReady, WaitTimedOut, WaitFailed };
+eWaitResult WaitReadable(Socket s, int milliseconds);
+// Bytes received (> 0), 0 when the peer closed, < 0 on error.
+long Receive(Socket s, char* buffer, size_t size);
+// Sends every byte; false when the connection failed on the way.
+bool SendAll(Socket s, const char* data, size_t length);
+// Ends both directions, so that threads blocked on the socket return.
+void ShutdownSocket(Socket s);
+void CloseSocket(Socket s);
+
+// Which file a name leads to: the same for every spelling of it.
+struct strFileIdentity {
+    uint64_t volume;
+    uint64_t index;
+};
+
+using FileHandle = std::intptr_t;
+// Opens an existing regular file for reading; false for directories,
+// missing or locked files.
+bool FileOpen(const char* path, FileHandle* file);
+bool FileSize(FileHandle file, uint64_t* size);
+bool FileIdentity(FileHandle file, strFileIdentity* identity);
+// Bytes read (may be fewer than asked at the end), < 0 on error.
+long FileRead(FileHandle file, char* buffer, size_t size);
+void FileClose(FileHandle file);
+
+// Joins root and name with a separator and resolves "." and ".." segments
+// lexically. False when the result does not fit in size.
+bool CombinePath(char* out, size_t size, const char* root, const char* name);
+
+// The content type registered for extension (".html", dot included), copied
+// into type (kContentTypeSize bytes). False when none is registered or it
+// does not fit.
+bool FindContentType(const char* extension, char* type);
+
+}  // namespace portavex

@@ -1,0 +1,129 @@
+#include "Portavex.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <system_error>
+
+#include "Connection.h"
+#include "Limits.h"
+#include "Platform.h"
+
+using namespace portavex;
+
+static_assert(sizeof(strServerSettings::rootDirectory) == kPathSize, "path fields agree");
+
+namespace {
+
+// A failing accept that is not the end of listening (a connection reset in
+// the backlog, no descriptors left) is retried after this pause.
+constexpr auto kAcceptRetryPause = std::chrono::milliseconds(10);
+
+void CopyText(char* field, const char* text) {
+    field[0] = '\0';
+    if (text == nullptr) return;
+    std::strncat(field, text, kPathSize - 1);
+}
+
+}  // namespace
+
+Portavex::Portavex()
+    : listenSocket(kInvalidSocket),
+      requestCallback(nullptr),
+      rootDirectory(),
+      defaultDocument(),
+      resultsSize(0),
+      listenPort(0),
+      connections(nullptr) {
+    if (!NetStartup()) throw "WSAStartup failed";
+    connections = new strConnectionTable;
+}
+
+Portavex::~Portavex() {
+    Stop();
+    CloseAllConnections(connections);
+    delete connections;
+    NetCleanup();
+}
+
+bool Portavex::Start(unsigned short port, RequestCallback callback, unsigned long size, char* root,
+                     char* document) {
+    if (listenSocket != kInvalidSocket) return false;
+    requestCallback = callback;
+    resultsSize = callback != nullptr ? size : 0;
+    CopyText(rootDirectory, root);
+    CopyText(defaultDocument, document);
+
+    listenSocket = ListenTcp(port, kListenBacklog, &listenPort);
+    if (listenSocket == kInvalidSocket) return false;
+    connections->listening = true;
+    try {
+        listenerThread = std::thread(&Portavex::ListenerLoop, this);
+    } catch (const std::system_error&) {
+        connections->listening = false;
+        StopAccepting(listenSocket);
+        ReleaseListener(listenSocket);
+        listenSocket = kInvalidSocket;
+        listenPort = 0;
+        return false;
+    }
+    return true;
+}
+
+void Portavex::Stop() {
+    if (listenSocket == kInvalidSocket) return;
+    connections->listening = false;
+    StopAccepting(listenSocket);
+    listenerThread.join();
+    ReleaseListener(listenSocket);
+    listenSocket = kInvalidSocket;
+    listenPort = 0;
+}
+
+unsigned short Portavex::GetPort() const {
+    return listenPort;
+}
+
+void Portavex::SetIdleTimeout(int seconds) {
+    std::lock_guard<std::mutex> guard(connections->lock);
+    connections->idleTimeoutSeconds = seconds;
+}
+
+bool Portavex::HideFile(const char* path) {
+    FileHandle file;
+    if (path == nullptr || !FileOpen(path, &file)) return false;
+    strFileIdentity identity;
+    bool known = FileIdentity(file, &identity);
+    FileClose(file);
+    if (!known) return false;
+    std::lock_guard<std::mutex> guard(connections->lock);
+    connections->hiddenFiles.push_back(identity);
+    return true;
+}
+
+int Portavex::GetVersion(char* buffer, unsigned long size) {
+    if (buffer == nullptr) return -1;
+    int written = std::snprintf(buffer, size, "%s", kVersionText);
+    if (written < 0 || static_cast<unsigned long>(written) >= size) return -1;
+    return written;
+}
+
+void Portavex::ListenerLoop() {
+    strServerSettings settings;
+    settings.callback = requestCallback;
+    settings.resultsSize = resultsSize;
+    std::memcpy(settings.rootDirectory, rootDirectory, kPathSize);
+    std::memcpy(settings.defaultDocument, defaultDocument, kPathSize);
+    while (connections->listening) {
+        Socket socket = Accept(listenSocket);
+        if (socket == kInvalidSocket) {
+            if (connections->listening) std::this_thread::sleep_for(kAcceptRetryPause);
+            continue;
+        }
+        {
+            std::lock_guard<std::mutex> guard(connections->lock);
+            settings.idleTimeoutSeconds = connections->idleTimeoutSeconds;
+        }
+        StartConnection(connections, settings, socket);
+    }
+}

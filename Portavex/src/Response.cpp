@@ -1,0 +1,66 @@
+#include "Response.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+#include "Limits.h"
+#include "Platform.h"
+
+namespace portavex {
+
+namespace {
+
+const char* const kStatusLines[] = {
+    "200 OK",        "400 BAD REQUEST",           "401 UNAUTHORIZED",
+    "404 NOT FOUND", "500 INTERNAL SERVER ERROR", "501 NOT IMPLEMENTED"};
+constexpr int kStatusCount = sizeof(kStatusLines) / sizeof(kStatusLines[0]);
+const char kUnknownContentType[] = "application/unknown";
+
+// Appends formatted text at the tracked end of a fixed buffer.
+struct strHeaderWriter {
+    char* out;
+    size_t length;
+
+    template <typename... Args>
+    void Add(const char* format, Args... args) {
+        int written = std::snprintf(out + length, kHeaderSize - length, format, args...);
+        if (written < 0) return;
+        length += static_cast<size_t>(written);
+        if (length >= kHeaderSize) length = kHeaderSize - 1;
+    }
+};
+
+}  // namespace
+
+bool IsKnownResult(int result) {
+    return result >= 0 && result < kStatusCount;
+}
+
+const char* StatusText(eRequestResult result) {
+    return kStatusLines[result];
+}
+
+void ContentTypeFor(const char* extension, char* type) {
+    if (std::strlen(extension) >= kExtensionSize || !FindContentType(extension, type)) {
+        std::memcpy(type, kUnknownContentType, sizeof(kUnknownContentType));
+    }
+}
+
+size_t FormatHeader(char* out, eRequestResult status, bool origin, uint64_t length,
+                    const char* extension) {
+    strHeaderWriter header = {out, 0};
+    header.Add("HTTP/1.1 %s\r\nX-Powered-By: %s\r\n", StatusText(status), kPoweredBy);
+    if (length > 0) {
+        char type[kContentTypeSize];
+        ContentTypeFor(extension, type);
+        header.Add("Content-Type: %s\r\nContent-Length: %" PRIu64 "\r\n", type, length);
+    } else if (status == Ok) {
+        header.Add("Content-Length: 0\r\n");
+    }
+    if (origin) header.Add("Access-Control-Allow-Origin: *\r\n");
+    header.Add("\r\n");
+    return header.length;
+}
+
+}  // namespace portavex

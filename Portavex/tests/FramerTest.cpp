@@ -1,0 +1,109 @@
+// Cutting a connection's byte stream into requests.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "RequestFramer.h"
+
+using namespace portavex;
+
+namespace {
+
+// Feeds text in receives of at most piece bytes; returns the first result
+// other than FrameNeedMore, or FrameNeedMore when all was taken.
+eFrameResult Feed(RequestFramer& framer, const std::string& text, size_t piece) {
+    size_t done = 0;
+    while (done < text.size()) {
+        size_t count = std::min({piece, text.size() - done, framer.ReceiveAreaSize()});
+        std::memcpy(framer.ReceiveArea(), text.data() + done, count);
+        framer.Received(count);
+        done += count;
+        eFrameResult result = framer.Scan();
+        if (result != FrameNeedMore) {
+            EXPECT_EQ(done, text.size()) << "request ended before its input";
+            return result;
+        }
+    }
+    return FrameNeedMore;
+}
+
+std::string View(RequestFramer& framer) {
+    return std::string(framer.View(), framer.ViewLength());
+}
+
+}  // namespace
+
+TEST(RequestFramer, RequestSplitIntoSingleBytesIsOneRequest) {
+    RequestFramer framer;
+    const std::string request = "GET /a HTTP/1.1\r\nHost: x\r\n\r\n";
+    EXPECT_EQ(FrameNeedMore, Feed(framer, request.substr(0, request.size() - 1), 1));
+    EXPECT_EQ(FrameComplete, Feed(framer, "\n", 1));
+    EXPECT_EQ("GET /a HTTP/1.1\r\nHost: x\r\n", View(framer));
+    EXPECT_STREQ(framer.View(), View(framer).c_str());
+}
+
+TEST(RequestFramer, PipelinedRequestsComeOutInOrder) {
+    RequestFramer framer;
+    const std::string input = "GET /1 HTTP/1.1\r\n\r\nGET /2 HTTP/1.1\n\nGET /3";
+    std::memcpy(framer.ReceiveArea(), input.data(), input.size());
+    framer.Received(input.size());
+    ASSERT_EQ(FrameComplete, framer.Scan());
+    EXPECT_EQ("GET /1 HTTP/1.1\r\n", View(framer));
+    EXPECT_TRUE(framer.HasInput());
+    framer.BeginRequest();
+    ASSERT_EQ(FrameComplete, framer.Scan());
+    EXPECT_EQ("GET /2 HTTP/1.1\n", View(framer));
+    framer.BeginRequest();
+    EXPECT_EQ(FrameNeedMore, framer.Scan());
+    EXPECT_FALSE(framer.HasInput());
+    EXPECT_EQ(FrameComplete, Feed(framer, " HTTP/1.1\r\n\r\n", 100));
+    EXPECT_EQ("GET /3 HTTP/1.1\r\n", View(framer));
+}
+
+TEST(RequestFramer, EmptyLinesBeforeARequestAreSkipped) {
+    RequestFramer framer;
+    EXPECT_EQ(FrameComplete, Feed(framer, "\r\n\r\nGET / HTTP/1.1\r\n\r\n", 3));
+    EXPECT_EQ("GET / HTTP/1.1\r\n", View(framer));
+}
+
+TEST(RequestFramer, ViewKeepsTheWholeLinesThatFit) {
+    RequestFramer framer;
+    std::string line = "X-Filler: " + std::string(1000, 'f') + "\r\n";  // 1012 bytes
+    std::string head = "GET /a HTTP/1.1\r\n" + line + line;             // 2041 bytes
+    std::string request = head + "Origin: late\r\n" + line + "\r\n";
+    EXPECT_EQ(FrameComplete, Feed(framer, request, 700));
+    EXPECT_EQ(head, View(framer));
+    EXPECT_EQ(head.size(), std::strlen(framer.View()));
+}
+
+TEST(RequestFramer, RequestLineLongerThanTheViewIsRefused) {
+    RequestFramer framer;
+    std::string request = "GET /" + std::string(kRequestViewSize, 'a') + " HTTP/1.1\r\n\r\n";
+    EXPECT_EQ(FrameLineTooLong, Feed(framer, request.substr(0, kRequestViewSize + 1), 512));
+}
+
+TEST(RequestFramer, RequestLineThatJustFitsIsKept) {
+    RequestFramer framer;
+    std::string line = "GET /" + std::string(kRequestViewSize - 16, 'a') + " HTTP/1.1\r\n";
+    ASSERT_EQ(kRequestViewSize, line.size());
+    EXPECT_EQ(FrameComplete, Feed(framer, line + "\r\n", 512));
+    EXPECT_EQ(line, View(framer));
+}
+
+TEST(RequestFramer, HeaderBlockOverTheLimitIsRefused) {
+    RequestFramer framer;
+    std::string line = "X-Filler: " + std::string(990, 'f') + "\r\n";
+    std::string request = "GET /a HTTP/1.1\r\n";
+    while (request.size() < kHeaderBlockLimit) request += line;
+    EXPECT_EQ(FrameBlockTooLarge, Feed(framer, request + "\r\n", 4096));
+}
+
+TEST(RequestFramer, HeaderBlockJustUnderTheLimitIsAccepted) {
+    RequestFramer framer;
+    std::string request = "GET /a HTTP/1.1\r\nX: ";
+    request += std::string(kHeaderBlockLimit - request.size() - 4, 'f') + "\r\n\r\n";
+    ASSERT_EQ(kHeaderBlockLimit, request.size());
+    EXPECT_EQ(FrameComplete, Feed(framer, request, 4096));
+    EXPECT_EQ("GET /a HTTP/1.1\r\n", View(framer));
+}

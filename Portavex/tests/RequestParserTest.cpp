@@ -1,0 +1,87 @@
+// Reading the method, path, query and Origin flag out of a request.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "RequestParser.h"
+
+using namespace portavex;
+
+namespace {
+
+struct strParsed {
+    std::string text;  // the view the request points into
+    strRequest request;
+};
+
+void Parse(strParsed* parsed, const std::string& view) {
+    parsed->text = view;
+    ParseRequest(&parsed->text[0], &parsed->request);
+}
+
+}  // namespace
+
+TEST(RequestParser, GetRequestGivesDecodedPathAndRawQuery) {
+    strParsed p;
+    Parse(&p, "GET /api/trend?machine=Pump%201&a=%26 HTTP/1.1\r\nHost: h\r\n");
+    EXPECT_EQ(MethodGet, p.request.method);
+    EXPECT_STREQ("api/trend", p.request.resource);
+    EXPECT_STREQ("machine=Pump%201&a=%26", p.request.query);
+    EXPECT_FALSE(p.request.hasOrigin);
+    EXPECT_FALSE(p.request.badEncoding);
+}
+
+TEST(RequestParser, PathWithoutQueryHasNoQuery) {
+    strParsed p;
+    Parse(&p, "GET /api/machines HTTP/1.1\r\n");
+    EXPECT_STREQ("api/machines", p.request.resource);
+    EXPECT_EQ(nullptr, p.request.query);
+    Parse(&p, "GET /api/machines? HTTP/1.1\r\n");
+    EXPECT_STREQ("", p.request.query);
+}
+
+TEST(RequestParser, PathIsCutAtTheLiteralQuestionMarkOnly) {
+    strParsed p;
+    Parse(&p, "GET /%61pi/a%3Fb%2Fc?x=1 HTTP/1.1\r\n");
+    EXPECT_STREQ("api/a?b/c", p.request.resource);
+    EXPECT_STREQ("x=1", p.request.query);
+}
+
+TEST(RequestParser, PercentDecodingIsOnePass) {
+    strParsed p;
+    Parse(&p, "GET /%41%4%zz%2541%4a+ HTTP/1.1\r\n");
+    EXPECT_STREQ("A%4%zz%41J+", p.request.resource);
+}
+
+TEST(RequestParser, NulInThePathIsBad) {
+    strParsed p;
+    Parse(&p, "GET /api/x%00y HTTP/1.1\r\n");
+    EXPECT_EQ(MethodGet, p.request.method);
+    EXPECT_TRUE(p.request.badEncoding);
+}
+
+TEST(RequestParser, OnlyUpperCaseGetIsRecognised) {
+    strParsed p;
+    Parse(&p, "get /x HTTP/1.1\r\n");
+    EXPECT_EQ(MethodUnknown, p.request.method);
+    EXPECT_EQ(nullptr, p.request.resource);
+    Parse(&p, "POST /api/x HTTP/1.1\r\nOrigin: o\r\n");
+    EXPECT_EQ(MethodUnknown, p.request.method);
+    EXPECT_TRUE(p.request.hasOrigin);
+    Parse(&p, "GET /x\r\n");
+    EXPECT_EQ(MethodUnknown, p.request.method);
+    Parse(&p, "GET  /x HTTP/1.1\r\n");
+    EXPECT_EQ(MethodUnknown, p.request.method);
+}
+
+TEST(RequestParser, OriginHeaderInAnyCaseOnHeaderLinesOnly) {
+    strParsed p;
+    Parse(&p, "GET /x HTTP/1.1\r\nHost: h\r\nORIGIN: http://a\r\n");
+    EXPECT_TRUE(p.request.hasOrigin);
+    Parse(&p, "GET /x HTTP/1.1\r\norigin:x\n");
+    EXPECT_TRUE(p.request.hasOrigin);
+    Parse(&p, "GET /Origin HTTP/1.1\r\nX-Origin: a\r\n");
+    EXPECT_FALSE(p.request.hasOrigin);
+    Parse(&p, "GET /x HTTP/1.1");
+    EXPECT_FALSE(p.request.hasOrigin);
+}
