@@ -31,4 +31,8 @@ class RequestClient {
 // returns the result that goes with it.
 eRequestResult ServerNotWorking(strJsonOutput* output);
 
+// Answers the request with a resource's usage error document; returns the
+// result that goes with it. No client is created for such a request.
+eRequestResult UsageError(strJsonOutput* output, const char* message, unsigned code);
+
 #endif  // TESMOAPI_API_RESOURCES_REQUESTCLIENT_H
