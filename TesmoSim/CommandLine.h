@@ -1,0 +1,24 @@
+// The command line of the tesmo-sim program.
+#ifndef TESMO_SIM_COMMANDLINE_H
+#define TESMO_SIM_COMMANDLINE_H
+
+#include <string>
+
+#include "TesmoSim.h"
+
+// The port the program listens on unless told otherwise.
+constexpr int kProgramDefaultPort = 2500;
+
+enum class eCommandLine { Run, Help, Error };
+
+// Reads the arguments into *options (starting from the program's defaults).
+// Error leaves a one-line reason in *error.
+eCommandLine ParseCommandLine(int argc, const char* const* argv, strTesmoSimOptions* options,
+                              std::string* error);
+
+// The --help text.
+const char* UsageText();
+
+const char* PlantName(eSimPlant plant);
+
+#endif  // TESMO_SIM_COMMANDLINE_H

@@ -1,0 +1,347 @@
+// Wire encoding of the simulator's replies.
+#include "Replies.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "TesmoProtocol.h"
+
+namespace {
+
+using namespace tesmo;
+
+// Appends n zero bytes to the message and returns where they start. The
+// pointer is valid until the message grows again.
+unsigned char* Grow(Bytes* message, std::size_t n) {
+    std::size_t at = message->size();
+    message->resize(at + n);
+    return message->data() + at;
+}
+
+void BeginMessage(Bytes* message, std::uint32_t command, std::uint16_t machine) {
+    message->clear();
+    StoreHeader(Grow(message, kHeaderSize), command, machine, 0);
+}
+
+void FinishMessage(Bytes* message) {
+    StoreU32(message->data() + kHeaderLengthOffset,
+             static_cast<std::uint32_t>(message->size() - kHeaderSize));
+}
+
+// Copies a text into a fixed field. A text as long as the field or longer
+// fills it entirely, without terminator, as the server sends long names.
+void PutText(unsigned char* field, const std::string& text, std::size_t width) {
+    std::memcpy(field, text.data(), std::min(text.size(), width));
+}
+
+void PutLevels(unsigned char* at, const strSimLevels& levels) {
+    const std::size_t kFloat = 4;
+    at[0] = levels.flags;
+    StoreF32(at + 1, levels.highHigh);
+    StoreF32(at + 1 + kFloat, levels.high);
+    StoreF32(at + 1 + 2 * kFloat, levels.low);
+    StoreF32(at + 1 + 3 * kFloat, levels.lowLow);
+}
+
+unsigned char* PutNumberedName(Bytes* message, std::size_t size, const strSimVariable& variable) {
+    unsigned char* record = Grow(message, size);
+    StoreI32(record + kVariableNumberOffset, variable.number);
+    PutText(record + kVariableNameOffset, variable.name, kNameFieldSize);
+    return record;
+}
+
+void EncodeMachineRecord(const strSimMachine& machine, Bytes* message) {
+    unsigned char* record = Grow(message, kMachineRecordSize);
+    PutText(record + kMachineNameOffset, machine.name, kNameFieldSize);
+    StoreI16(record + kMachineGroupOffset, machine.group);
+    auto count = [](std::size_t n) { return static_cast<std::uint16_t>(n); };
+    StoreU16(record + kMachinePointCountOffset, count(machine.points.size()));
+    StoreU16(record + kMachineRpmCountOffset, count(machine.rpm.size()));
+    StoreU16(record + kMachineAnalogCountOffset, count(machine.analog.size()));
+    StoreU16(record + kMachineDigitalCountOffset, count(machine.digital.size()));
+    StoreU16(record + kMachineAnalisisCountOffset, count(machine.analyses.size()));
+    StoreU16(record + kMachineSpecialCountOffset, count(machine.specials.size()));
+    StoreU16(record + kMachineTrailingCountOffset, machine.trailing);
+}
+
+void EncodePoint(const strSimPoint& point, Bytes* message) {
+    unsigned char* header = Grow(message, kPointHeaderSize);
+    StoreI16(header + kPointNumberOffset, point.number);
+    header[kPointLetterOffset] = static_cast<unsigned char>(point.letter);
+    PutText(header + kPointNameOffset, point.name, kNameFieldSize);
+    StoreI16(header + kPointVariableCountOffset, static_cast<std::int16_t>(point.variables.size()));
+    StoreI16(header + kPointSkippedCountOffset, point.skipped);
+    Grow(message, kPointSkippedRecordSize * static_cast<std::size_t>(point.skipped));
+    for (const strSimVariable& variable : point.variables) {
+        unsigned char* record = PutNumberedName(message, kPointVariableRecordSize, variable);
+        PutText(record + kPointVariableUnitsOffset, variable.units, kUnitsFieldSize);
+        PutLevels(record + kPointVariableLevelsOffset, variable.levels);
+    }
+}
+
+void EncodeAnalysisRecord(const strSimAnalysis& analysis, Bytes* message) {
+    unsigned char* record = Grow(message, kAnalisisRecordSize);
+    record[kAnalisisKindOffset] = static_cast<unsigned char>(analysis.kind);
+    StoreI16(record + kAnalisisPointOffset, analysis.point);
+    StoreI16(record + kAnalisisVariableOffset, analysis.variable);
+    StoreF32(record + kAnalisisFmaxOffset, analysis.fmax);
+    StoreU16(record + kAnalisisLinesOffset, analysis.lines);
+    StoreU16(record + kAnalisisAveragesOffset, analysis.averages);
+    StoreU16(record + kAnalisisSamplesOffset, analysis.samples);
+    StoreF32(record + kAnalisisFsOffset, analysis.fs);
+}
+
+void EncodeSpecial(const strSimSpecial& special, Bytes* message) {
+    unsigned char* record = PutNumberedName(message, kSpecialRecordSize, special.variable);
+    StoreI16(record + kSpecialPointOffset, special.point);
+    StoreI16(record + kSpecialAnalisisOffset, special.analysis);
+    if (special.degrees) record[kSpecialDegreesOffset] = kSpecialDegreesMark;
+    PutLevels(record + kSpecialLevelsOffset, special.variable.levels);
+}
+
+void EncodeMachine(const strSimMachine& machine, Bytes* message) {
+    EncodeMachineRecord(machine, message);
+    for (const strSimVariable& variable : machine.digital)
+        PutNumberedName(message, kDigitalRecordSize, variable);
+    for (const strSimVariable& variable : machine.analog) {
+        unsigned char* record = PutNumberedName(message, kAnalogRecordSize, variable);
+        PutText(record + kAnalogUnitsOffset, variable.units, kUnitsFieldSize);
+        PutLevels(record + kAnalogLevelsOffset, variable.levels);
+    }
+    for (const strSimVariable& variable : machine.rpm)
+        PutLevels(PutNumberedName(message, kRpmRecordSize, variable) + kRpmLevelsOffset,
+                  variable.levels);
+    for (const strSimPoint& point : machine.points) EncodePoint(point, message);
+    for (const strSimAnalysis& analysis : machine.analyses) EncodeAnalysisRecord(analysis, message);
+    for (const strSimSpecial& special : machine.specials) EncodeSpecial(special, message);
+    Grow(message, kTrailingRecordSize * machine.trailing);
+}
+
+// Writes one 5-byte value entry and returns the status it stands for.
+int PutEntry(unsigned char** at, const strSimContext& context, const strSimMachine& machine,
+             const strSimVariable& variable) {
+    double value = VariableValue(context, machine, variable, context.now);
+    std::uint8_t code = ValueCode(machine, variable, value);
+    if (variable.signal == eSignal::Digital) {
+        (*at)[0] = value > 0 ? 1 : 0;
+    } else {
+        StoreF32(*at, static_cast<float>(value));
+    }
+    (*at)[kValueStatusOffset] = code;
+    *at += kValueEntrySize;
+    return StatusOfCode(code);
+}
+
+std::uint8_t MachineByte(const strSimMachine& machine, int worst) {
+    if (!machine.Running())
+        return static_cast<std::uint8_t>(kMachineStatusUndefined |
+                                         (kAuxStateOff << kMachineAuxStateShift));
+    return static_cast<std::uint8_t>(worst | kMachineAuxFlagBit |
+                                     (kAuxStateOn << kMachineAuxStateShift));
+}
+
+std::uint8_t AnalysisByte(const strSimContext& context, const strSimMachine& machine,
+                          const strSimAnalysis& analysis) {
+    const strSimVariable& variable = machine.points[analysis.point].variables[analysis.variable];
+    int status = StatusOfCode(
+        ValueCode(machine, variable, VariableValue(context, machine, variable, context.now)));
+    return status < 0 ? kAnalysisStatusUndefined : static_cast<std::uint8_t>(status);
+}
+
+}  // namespace
+
+std::int64_t MaxTrendSamples() {
+    return static_cast<std::int64_t>((kMaxReplyPayload - kTrendSamplesOffset) / kTrendSampleSize);
+}
+
+std::size_t MachineBlockSize(const strSimMachine& machine) {
+    std::size_t size =
+        kMachineRecordSize + kDigitalRecordSize * machine.digital.size() +
+        kAnalogRecordSize * machine.analog.size() + kRpmRecordSize * machine.rpm.size() +
+        kAnalisisRecordSize * machine.analyses.size() +
+        kSpecialRecordSize * machine.specials.size() + kTrailingRecordSize * machine.trailing;
+    for (const strSimPoint& point : machine.points)
+        size += kPointHeaderSize +
+                kPointSkippedRecordSize * static_cast<std::size_t>(point.skipped) +
+                kPointVariableRecordSize * point.variables.size();
+    return size;
+}
+
+void EncodeLogin(bool accepted, std::uint16_t version, Bytes* message) {
+    message->assign(kLoginReplySize, 0);
+    StoreU32(message->data(), accepted ? static_cast<std::uint32_t>(LoginAccepted) : kLoginRefused);
+    StoreU16(message->data() + kLoginReplyVersionOffset, version);
+}
+
+void EncodeStamp(std::uint32_t command, std::int32_t stamp, Bytes* message) {
+    BeginMessage(message, command, 0);
+    StoreI32(Grow(message, kStampReplySize), stamp);
+    FinishMessage(message);
+}
+
+void EncodeCatalogue(const strSimPlant& plant, Bytes* message) {
+    BeginMessage(message, Catalogue, 0);
+    unsigned char* counts = Grow(message, kCatalogueCountsSize);
+    StoreI16(counts + kCatalogueGroupCountOffset, static_cast<std::int16_t>(plant.groups.size()));
+    StoreI16(counts + kCatalogueMachineCountOffset,
+             static_cast<std::int16_t>(plant.machines.size()));
+    for (const std::string& group : plant.groups)
+        PutText(Grow(message, kGroupRecordSize) + kGroupNameOffset, group, kNameFieldSize);
+    for (const strSimMachine& machine : plant.machines) EncodeMachine(machine, message);
+    FinishMessage(message);
+}
+
+void EncodeSpecialKinds(const strSimPlant& plant, Bytes* message) {
+    BeginMessage(message, SpecialKinds, 0);
+    for (const strSimMachine& machine : plant.machines) {
+        StoreI16(Grow(message, kSpecialKindsCountSize),
+                 static_cast<std::int16_t>(machine.specials.size()));
+        for (const strSimSpecial& special : machine.specials)
+            Grow(message, kSpecialKindEntrySize)[kSpecialKindCodeOffset] =
+                static_cast<unsigned char>(special.kindCode);
+    }
+    // Clients refuse an empty reply; a plant without machines sends one byte.
+    if (message->size() == kHeaderSize) Grow(message, 1);
+    FinishMessage(message);
+}
+
+std::int32_t StampOfCatalogue(const Bytes& catalogue, std::uint32_t seed) {
+    const std::uint32_t kFnvOffset = 2166136261u, kFnvPrime = 16777619u;
+    std::uint32_t hash = kFnvOffset ^ seed;
+    for (std::size_t i = kHeaderSize; i < catalogue.size(); ++i)
+        hash = (hash ^ catalogue[i]) * kFnvPrime;
+    return hash == 0 ? 1 : static_cast<std::int32_t>(hash);
+}
+
+std::size_t ValuesPayloadSize(const strSimMachine& machine) {
+    std::size_t entries = machine.digital.size() + machine.analog.size() + machine.rpm.size() +
+                          static_cast<std::size_t>(machine.CountOfPointVariables()) +
+                          machine.specials.size();
+    return kMachineStatusSize + kValueEntrySize * entries +
+           kAnalisisStatusSize * machine.analyses.size();
+}
+
+void EncodeValues(const strSimContext& context, const strSimPlant& plant, std::uint16_t position,
+                  std::uint32_t command, Bytes* message) {
+    BeginMessage(message, command, position);
+    if (position >= plant.machines.size()) {
+        *Grow(message, kMachineStatusSize) = kMachineStatusUndefined;
+        FinishMessage(message);
+        return;
+    }
+    const strSimMachine& machine = plant.machines[position];
+    unsigned char* start = Grow(message, ValuesPayloadSize(machine));
+    unsigned char* at = start + kMachineStatusSize;
+    int worst = kStatusNormal;
+    auto entry = [&](const strSimVariable& variable) {
+        worst = std::max(worst, PutEntry(&at, context, machine, variable));
+    };
+    for (const strSimVariable& variable : machine.digital) entry(variable);
+    for (const strSimVariable& variable : machine.analog) entry(variable);
+    for (const strSimVariable& variable : machine.rpm) entry(variable);
+    for (const strSimPoint& point : machine.points)
+        for (const strSimVariable& variable : point.variables) entry(variable);
+    for (const strSimAnalysis& analysis : machine.analyses)
+        *at++ = AnalysisByte(context, machine, analysis);
+    for (const strSimSpecial& special : machine.specials) entry(special.variable);
+    start[0] = MachineByte(machine, worst);
+    FinishMessage(message);
+}
+
+strTrendRequest ReadTrendRequest(const unsigned char* payload) {
+    strTrendRequest request;
+    request.kind = payload[kTrendKindOffset];
+    request.index = LoadU16(payload + kTrendIndexOffset);
+    request.subIndex = LoadU16(payload + kTrendSubIndexOffset);
+    request.from = LoadI32(payload + kTrendFromOffset);
+    request.to = LoadI32(payload + kTrendToOffset);
+    request.maxItems = LoadI32(payload + kTrendMaxItemsOffset);
+    return request;
+}
+
+void EncodeTrend(const strSimContext& context, const strSimPlant& plant, std::uint16_t position,
+                 const strTrendRequest& request, std::uint32_t command, bool mapped,
+                 std::vector<strSample>* samples, Bytes* message) {
+    samples->clear();
+    const strSimVariable* variable = nullptr;
+    if (position < plant.machines.size())
+        variable =
+            FindVariable(plant.machines[position], request.kind, request.index, request.subIndex);
+    if (variable != nullptr) {
+        const strSimMachine& machine = plant.machines[position];
+        strTrendSpan span = TrendSpan(context, request.from, request.to);
+        if (mapped) {
+            MappedTrend(context, machine, *variable, span,
+                        std::min<std::int64_t>(request.maxItems, MaxTrendSamples()), samples);
+        } else {
+            RawTrend(context, machine, *variable, span, MaxTrendSamples(), samples);
+        }
+    }
+    BeginMessage(message, command, position);
+    // The reply opens with the request's address and span.
+    unsigned char* head = Grow(message, kTrendSamplesOffset);
+    head[kTrendKindOffset] = request.kind;
+    StoreU16(head + kTrendIndexOffset, request.index);
+    StoreU16(head + kTrendSubIndexOffset, request.subIndex);
+    StoreI32(head + kTrendFromOffset, request.from);
+    StoreI32(head + kTrendToOffset, request.to);
+    StoreI32(head + kTrendCountOffset, static_cast<std::int32_t>(samples->size()));
+    unsigned char* at = Grow(message, kTrendSampleSize * samples->size());
+    for (const strSample& sample : *samples) {
+        StoreI32(at, sample.time);
+        StoreF32(at + kTrendSampleSize / 2, sample.value);
+        at += kTrendSampleSize;
+    }
+    FinishMessage(message);
+}
+
+strAnalysisRequest ReadAnalysisRequest(const unsigned char* payload) {
+    strAnalysisRequest request;
+    request.position = LoadU16(payload + kAnalisisPositionOffset);
+    request.from = LoadI32(payload + kAnalisisFromOffset);
+    request.to = LoadI32(payload + kAnalisisToOffset);
+    request.flag = LoadI32(payload + kAnalisisFlagOffset);
+    return request;
+}
+
+void EncodeAnalysis(const strSimContext& context, const strSimPlant& plant, std::uint16_t position,
+                    const strAnalysisRequest& request, std::uint32_t command,
+                    std::vector<float>* values, Bytes* message) {
+    BeginMessage(message, command, position);
+    // The reply opens with the request's fields; alone they are the empty reply.
+    unsigned char* head = Grow(message, kAnalisisEmptyReply);
+    StoreU16(head + kAnalisisPositionOffset, request.position);
+    StoreI32(head + kAnalisisFromOffset, request.from);
+    StoreI32(head + kAnalisisToOffset, request.to);
+    StoreI32(head + kAnalisisFlagOffset, request.flag);
+    std::int32_t time = 0;
+    bool found = position < plant.machines.size() &&
+                 request.position < plant.machines[position].analyses.size() &&
+                 LatestAnalysisTime(context, plant.machines[position],
+                                    plant.machines[position].analyses[request.position],
+                                    request.from, request.to, &time);
+    if (!found) {
+        FinishMessage(message);
+        return;
+    }
+    const strSimMachine& machine = plant.machines[position];
+    const strSimAnalysis& analysis = machine.analyses[request.position];
+    AnalysisValues(context, machine, analysis, time, values);
+    unsigned char* result =
+        Grow(message, kAnalisisValuesOffset - kAnalisisEmptyReply) - kAnalisisEmptyReply;
+    result[kAnalisisTypeOffset] = static_cast<unsigned char>(analysis.kind);
+    StoreI32(result + kAnalisisTimeOffset, time);
+    StoreI32(result + kAnalisisCountOffset, static_cast<std::int32_t>(values->size()));
+    StoreF32(result + kAnalisisRpmOffset, static_cast<float>(MachineSpeed(context, machine, time)));
+    StoreF32(result + kAnalisisResultFsOffset, analysis.fs);
+    StoreF32(result + kAnalisisFminOffset, 0.0f);
+    StoreF32(result + kAnalisisResultFmaxOffset, analysis.fmax);
+    StoreF32(result + kAnalisisKwOffset, static_cast<float>(MachinePower(context, machine, time)));
+    unsigned char* at = Grow(message, kAnalisisValueSize * values->size());
+    for (float value : *values) {
+        StoreF32(at, value);
+        at += kAnalisisValueSize;
+    }
+    FinishMessage(message);
+}

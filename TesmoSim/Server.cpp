@@ -1,0 +1,272 @@
+// Listener, connection threads and the dispatch of one exchange.
+#include "Server.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+
+#include "TesmoProtocol.h"
+
+namespace {
+
+using namespace tesmo;
+
+// How long the listener waits for a connection before it looks at the stop
+// flag and reaps finished connections.
+constexpr int kAcceptPollMs = 100;
+// Requests carry at most a few bytes of payload; more means a broken client.
+constexpr std::uint32_t kMaxRequestPayload = 64;
+
+const char* ExchangeName(eExchange exchange) {
+    static const char* const kNames[] = {"login",  "stamp", "catalogue", "kinds",
+                                         "values", "trend", "analysis"};
+    return kNames[static_cast<int>(exchange)];
+}
+
+}  // namespace
+
+TesmoSimServer::~TesmoSimServer() {
+    Stop();
+}
+
+bool TesmoSimServer::Start(const strTesmoSimOptions& startOptions) {
+    if (running || startOptions.trendPeriod <= 0) return false;
+    for (const std::string& text : startOptions.faults) {
+        strFaultSpec spec;
+        if (!ParseFault(text.c_str(), &spec)) return false;
+        faults.Add(spec);
+    }
+    if (!SimSocketsStart()) return false;
+    options = startOptions;
+    plant = BuildPlant(options.plant, options.seed);
+    EncodeCatalogue(plant, &catalogue);
+    EncodeSpecialKinds(plant, &kinds);
+    stamp = StampOfCatalogue(catalogue, options.seed);
+    listener = SimListen(options.bind.c_str(), options.port, &port);
+    if (listener == kNoSocket) {
+        SimSocketsStop();
+        port = 0;
+        return false;
+    }
+    stopping = false;
+    running = true;
+    listenThread = std::thread(&TesmoSimServer::ListenLoop, this);
+    return true;
+}
+
+void TesmoSimServer::Stop() {
+    if (!running) return;
+    {
+        std::lock_guard<std::mutex> guard(stopLock);
+        stopping = true;
+    }
+    stopSignal.notify_all();
+    listenThread.join();
+    SimClose(listener);
+    listener = kNoSocket;
+    std::lock_guard<std::mutex> guard(connectionsLock);
+    for (auto& connection : connections) SimShutdown(connection->socket);
+    for (auto& connection : connections) {
+        connection->thread.join();
+        SimClose(connection->socket);
+    }
+    connections.clear();
+    SimSocketsStop();
+    running = false;
+    port = 0;
+}
+
+int TesmoSimServer::CatalogueSize() const {
+    return running ? static_cast<int>(catalogue.size() - kHeaderSize) : 0;
+}
+
+void TesmoSimServer::ListenLoop() {
+    while (!stopping) {
+        ReapFinished();
+        std::string peer;
+        SimSocket socket = SimAccept(listener, kAcceptPollMs, &peer);
+        if (socket == kNoSocket) continue;
+        auto connection = std::make_unique<strConnection>();
+        connection->socket = socket;
+        connection->peer = peer;
+        strConnection* started = connection.get();
+        std::lock_guard<std::mutex> guard(connectionsLock);
+        connection->number = ++connectionCount;
+        connections.push_back(std::move(connection));
+        started->thread = std::thread(&TesmoSimServer::Serve, this, started);
+    }
+}
+
+// Joins the threads of connections that ended and releases their sockets.
+void TesmoSimServer::ReapFinished() {
+    std::lock_guard<std::mutex> guard(connectionsLock);
+    for (auto it = connections.begin(); it != connections.end();) {
+        if (!(*it)->done) {
+            ++it;
+            continue;
+        }
+        (*it)->thread.join();
+        SimClose((*it)->socket);
+        it = connections.erase(it);
+    }
+}
+
+void TesmoSimServer::Serve(strConnection* connection) {
+    Log(connection, "connected from %s", connection->peer.c_str());
+    strSession session = {connection, Bytes(), {}, {}};
+    if (Login(&session)) {
+        while (Exchange(&session)) {
+        }
+    }
+    // The peer sees the end at once; the socket is closed when reaped.
+    SimShutdown(connection->socket);
+    Log(connection, "closed");
+    connection->done = true;
+}
+
+bool TesmoSimServer::Login(strSession* session) {
+    SimSocket socket = session->connection->socket;
+    unsigned char head[kLoginDataOffset];
+    if (!SimReceiveAll(socket, head, sizeof head)) return false;
+    if (LoadU32(head) != tesmo::Login) {
+        Log(session->connection, "first message is not a login");
+        return false;
+    }
+    std::size_t userLength = head[kLoginUserLengthOffset];
+    std::size_t passwordLength = head[kLoginPasswordLengthOffset];
+    std::string credentials(userLength + passwordLength, '\0');
+    if (!credentials.empty() && !SimReceiveAll(socket, &credentials[0], credentials.size()))
+        return false;
+    bool accepted = credentials.compare(0, userLength, options.user) == 0 &&
+                    credentials.compare(userLength, passwordLength, options.password) == 0;
+    Log(session->connection, "login %s %s", credentials.substr(0, userLength).c_str(),
+        accepted ? "accepted" : "refused");
+    EncodeLogin(accepted, static_cast<std::uint16_t>(options.version), &session->reply);
+    return Deliver(session, eExchange::Login, session->reply) && accepted;
+}
+
+bool TesmoSimServer::Exchange(strSession* session) {
+    SimSocket socket = session->connection->socket;
+    unsigned char header[kHeaderSize];
+    if (!SimReceiveAll(socket, header, sizeof header)) return false;
+    std::uint32_t command = LoadU32(header + kHeaderCommandOffset);
+    std::uint16_t machine = LoadU16(header + kHeaderMachineOffset);
+    std::uint32_t length = LoadU32(header + kHeaderLengthOffset);
+    if (length > kMaxRequestPayload) {
+        Log(session->connection, "request of %u bytes refused", static_cast<unsigned>(length));
+        return false;
+    }
+    unsigned char payload[kMaxRequestPayload];
+    if (length > 0 && !SimReceiveAll(socket, payload, length)) return false;
+    return Answer(session, command, machine, payload, length);
+}
+
+bool TesmoSimServer::Answer(strSession* session, std::uint32_t command, std::uint16_t machine,
+                            const unsigned char* payload, std::uint32_t length) {
+    bool current = options.version >= kCurrentProtocolVersion;
+    strSimContext context = Context();
+    switch (command) {
+        case tesmo::CatalogueStamp:
+            if (!current) break;
+            EncodeStamp(command, stamp, &session->reply);
+            return Deliver(session, eExchange::Stamp, session->reply);
+        case Catalogue:
+            return Deliver(session, eExchange::Catalogue, catalogue);
+        case SpecialKinds:
+            if (!current) break;
+            return Deliver(session, eExchange::Kinds, kinds);
+        case Values:
+            EncodeValues(context, plant, machine, command, &session->reply);
+            return Deliver(session, eExchange::Values, session->reply);
+        case TrendUnmapped:
+            if (!current) break;
+            [[fallthrough]];  // the same request, answered with raw samples
+        case TrendMapped:
+            if (length != kTrendRequestSize) break;
+            EncodeTrend(context, plant, machine, ReadTrendRequest(payload), command,
+                        command == TrendMapped, &session->samples, &session->reply);
+            return Deliver(session, eExchange::Trend, session->reply);
+        case Analisis:
+            if (length != kAnalisisRequestSize) break;
+            EncodeAnalysis(context, plant, machine, ReadAnalysisRequest(payload), command,
+                           &session->values, &session->reply);
+            return Deliver(session, eExchange::Analysis, session->reply);
+        default:
+            break;
+    }
+    Log(session->connection, "request 0x%08X with %u bytes not understood",
+        static_cast<unsigned>(command), static_cast<unsigned>(length));
+    return false;
+}
+
+// Sends the reply, or what the fault set makes of it. False ends the connection.
+bool TesmoSimServer::Deliver(strSession* session, eExchange exchange, const Bytes& message) {
+    strFaultAction action = faults.Next(exchange);
+    SimSocket socket = session->connection->socket;
+    const char* name = ExchangeName(exchange);
+    switch (action.kind) {
+        case eFaultKind::None:
+            break;
+        case eFaultKind::Slow:
+            Log(session->connection, "%s answered after %d ms", name, action.delayMs);
+            if (WaitStopping(action.delayMs)) return false;
+            break;
+        case eFaultKind::Stall:
+            Log(session->connection, "%s stalls", name);
+            SimDrain(socket);
+            return false;
+        case eFaultKind::Close:
+            Log(session->connection, "%s: connection dropped", name);
+            return false;
+        case eFaultKind::Short:
+            Log(session->connection, "%s cut after %u of %u bytes", name,
+                static_cast<unsigned>(message.size() / 2), static_cast<unsigned>(message.size()));
+            SimSendAll(socket, message.data(), message.size() / 2);
+            return false;
+        case eFaultKind::BadLength: {
+            Bytes bad(message.begin(), message.begin() + std::min(message.size(), kHeaderSize));
+            if (exchange == eExchange::Login) {
+                StoreU32(bad.data(), kLoginRefused);
+                SimSendAll(socket, bad.data(), bad.size());
+                return false;
+            }
+            StoreU32(bad.data() + kHeaderLengthOffset, kMaxReplyPayload + 1);
+            Log(session->connection, "%s announces %u bytes", name,
+                static_cast<unsigned>(kMaxReplyPayload + 1));
+            return SimSendAll(socket, bad.data(), bad.size());
+        }
+    }
+    Log(session->connection, "%s: %u bytes", name, static_cast<unsigned>(message.size()));
+    return SimSendAll(socket, message.data(), message.size());
+}
+
+bool TesmoSimServer::WaitStopping(int ms) {
+    std::unique_lock<std::mutex> guard(stopLock);
+    return stopSignal.wait_for(guard, std::chrono::milliseconds(ms),
+                               [this] { return stopping.load(); });
+}
+
+strSimContext TesmoSimServer::Context() const {
+    strSimContext context;
+    context.seed = options.seed;
+    context.now = options.now != 0 ? options.now : static_cast<std::int64_t>(std::time(nullptr));
+    context.trendPeriod = options.trendPeriod;
+    context.historySeconds = TesmoSimDemo::kHistorySeconds;
+    context.analysisPeriod = TesmoSimDemo::kAnalysisPeriod;
+    return context;
+}
+
+void TesmoSimServer::Log(const strConnection* connection, const char* format, ...) {
+    if (!options.verbose) return;
+    char line[512];
+    int used = std::snprintf(line, sizeof line, "tesmo-sim #%d ", connection->number);
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(line + used, sizeof line - static_cast<std::size_t>(used), format, arguments);
+    va_end(arguments);
+    std::lock_guard<std::mutex> guard(logLock);
+    std::fprintf(stdout, "%s\n", line);
+    std::fflush(stdout);
+}

@@ -1,0 +1,91 @@
+// The simulated server behind TesmoSim: a listener thread that accepts
+// connections and one thread per connection that logs the client in and
+// answers its exchanges until it leaves, with faults applied as configured.
+#ifndef TESMO_SIM_SERVER_H
+#define TESMO_SIM_SERVER_H
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "Faults.h"
+#include "Plant.h"
+#include "Replies.h"
+#include "SimSocket.h"
+#include "TesmoSim.h"
+
+class TesmoSimServer {
+  public:
+    TesmoSimServer() = default;
+    ~TesmoSimServer();
+    TesmoSimServer(const TesmoSimServer&) = delete;
+    TesmoSimServer& operator=(const TesmoSimServer&) = delete;
+
+    // False when running, when a fault spec is malformed or when the
+    // address cannot be bound.
+    bool Start(const strTesmoSimOptions& options);
+    void Stop();
+
+    int Port() const { return port; }
+    std::int32_t Stamp() const { return running ? stamp : 0; }
+    int CatalogueSize() const;
+    FaultSet& Faults() { return faults; }
+
+  private:
+    struct strConnection {
+        int number = 0;
+        SimSocket socket = kNoSocket;
+        std::string peer;
+        std::thread thread;
+        std::atomic<bool> done{false};
+    };
+
+    // What one connection thread keeps between exchanges.
+    struct strSession {
+        strConnection* connection;
+        Bytes reply;
+        std::vector<strSample> samples;
+        std::vector<float> values;
+    };
+
+    void ListenLoop();
+    void ReapFinished();
+    void Serve(strConnection* connection);
+    bool Login(strSession* session);
+    bool Exchange(strSession* session);
+    bool Answer(strSession* session, std::uint32_t command, std::uint16_t machine,
+                const unsigned char* payload, std::uint32_t length);
+    bool Deliver(strSession* session, eExchange exchange, const Bytes& message);
+    // Sleeps up to ms milliseconds; true when the server is stopping.
+    bool WaitStopping(int ms);
+    strSimContext Context() const;
+    void Log(const strConnection* connection, const char* format, ...);
+
+    strTesmoSimOptions options;
+    strSimPlant plant;
+    Bytes catalogue;  // whole messages, encoded once per Start
+    Bytes kinds;
+    std::int32_t stamp = 0;
+    FaultSet faults;
+
+    SimSocket listener = kNoSocket;
+    int port = 0;
+    bool running = false;
+    bool socketsStarted = false;
+    std::thread listenThread;
+    std::atomic<bool> stopping{false};
+    std::mutex stopLock;
+    std::condition_variable stopSignal;
+
+    std::mutex connectionsLock;
+    std::list<std::unique_ptr<strConnection>> connections;
+    int connectionCount = 0;
+    std::mutex logLock;
+};
+
+#endif  // TESMO_SIM_SERVER_H

@@ -1,0 +1,39 @@
+// TesmoSim: the public face of the simulated server.
+#include "TesmoSim.h"
+
+#include "Server.h"
+
+TesmoSim::TesmoSim() : server(new TesmoSimServer()) {}
+
+TesmoSim::~TesmoSim() = default;
+
+bool TesmoSim::Start(const strTesmoSimOptions& options) {
+    return server->Start(options);
+}
+
+int TesmoSim::GetPort() const {
+    return server->Port();
+}
+
+void TesmoSim::Stop() {
+    server->Stop();
+}
+
+bool TesmoSim::AddFault(const char* spec) {
+    strFaultSpec parsed;
+    if (!ParseFault(spec, &parsed)) return false;
+    server->Faults().Add(parsed);
+    return true;
+}
+
+void TesmoSim::ClearFaults() {
+    server->Faults().Clear();
+}
+
+int32_t TesmoSim::GetCatalogueStamp() const {
+    return server->Stamp();
+}
+
+int TesmoSim::GetCatalogueSize() const {
+    return server->CatalogueSize();
+}
