@@ -1,0 +1,156 @@
+#include "service/Configuration.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "api/Parameters.h"
+#include "service/JsonReader.h"
+
+const char* const kConfigurationFileName = "TesmoApi.json";
+
+int listenPort;
+char serverHost[kServerTextLength + 1];
+char serverUser[kServerTextLength + 1];
+char serverPassword[kServerTextLength + 1];
+int serverPort;
+char configText[kConfigTextSize];
+int apiIdleTimeout = kDefaultApiIdleTimeout;
+int serverTimeout = kDefaultServerTimeout;
+
+namespace {
+
+// Longest text read for a number key.
+constexpr uint32_t kNumberTextLength = 20;
+
+enum class eKeyKind {
+    Number,    // required, converted with "%d"
+    Text,      // required, at most kServerTextLength characters
+    Optional,  // a positive integer, or absent for the default
+};
+
+struct strConfigKey {
+    const char* path;
+    eKeyKind kind;
+    char* text;
+    int* number;
+    int defaultValue;
+};
+
+// Read in this order; the first fault stops the load.
+const strConfigKey kKeys[] = {
+    {"api.listen_port", eKeyKind::Number, nullptr, &listenPort, 0},
+    {"drovane_tesmo_server.host", eKeyKind::Text, serverHost, nullptr, 0},
+    {"drovane_tesmo_server.user", eKeyKind::Text, serverUser, nullptr, 0},
+    {"drovane_tesmo_server.password", eKeyKind::Text, serverPassword, nullptr, 0},
+    {"drovane_tesmo_server.port", eKeyKind::Number, nullptr, &serverPort, 0},
+    {"api.idle_timeout", eKeyKind::Optional, nullptr, &apiIdleTimeout, kDefaultApiIdleTimeout},
+    {"drovane_tesmo_server.timeout", eKeyKind::Optional, nullptr, &serverTimeout,
+     kDefaultServerTimeout},
+};
+
+// Reads the file a byte at a time; the 1,000th byte makes it too long.
+// configText is always left terminated (empty after a fault).
+eConfigFault ReadConfigText(const char* fileName) {
+    memset(configText, 0, sizeof configText);
+    FILE* file = fopen(fileName, "rt");
+    if (file == nullptr) return eConfigFault::CannotOpen;
+    size_t count = 0;
+    int c;
+    while ((c = fgetc(file)) != EOF) {
+        configText[count++] = static_cast<char>(c);
+        if (count == kConfigTextSize) {
+            fclose(file);
+            memset(configText, 0, sizeof configText);
+            return eConfigFault::TooLong;
+        }
+    }
+    fclose(file);
+    return eConfigFault::None;
+}
+
+// Read as "%d" reads (leading blanks, a sign, text after the digits ignored),
+// but defined for numbers beyond 32 bits, which are clamped.
+bool ReadNumber(const char* path, int* number) {
+    char text[kNumberTextLength + 1];
+    int32_t value;
+    if (!JsonGetValue(configText, path, text, kNumberTextLength)) return false;
+    if (!ScanInteger(text, &value)) return false;
+    *number = value;
+    return true;
+}
+
+// Digits only (no sign, blanks or trailing text), above zero, within int.
+bool ParsePositiveInteger(const char* text, int* number) {
+    if (*text == '\0') return false;
+    long long value = 0;
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        value = value * 10 + (*p - '0');
+        if (value > INT_MAX) return false;
+    }
+    if (value == 0) return false;
+    *number = static_cast<int>(value);
+    return true;
+}
+
+// An optional key: absent keeps the default; present must be well-formed.
+// The lookup allows the whole file so that an over-long value counts as
+// present (and bad), not as absent.
+bool ReadOptional(const strConfigKey& key) {
+    char text[kConfigTextSize];
+    *key.number = key.defaultValue;
+    if (!JsonGetValue(configText, key.path, text, kConfigTextSize - 1)) return true;
+    if (strlen(text) > kNumberTextLength) return false;
+    return ParsePositiveInteger(text, key.number);
+}
+
+bool ReadKey(const strConfigKey& key) {
+    switch (key.kind) {
+        case eKeyKind::Number:
+            return ReadNumber(key.path, key.number);
+        case eKeyKind::Text:
+            return JsonGetValue(configText, key.path, key.text, kServerTextLength);
+        case eKeyKind::Optional:
+            return ReadOptional(key);
+    }
+    return false;
+}
+
+bool Fail(strConfigFault* fault, eConfigFault kind, const char* key) {
+    *fault = {kind, key};
+    return false;
+}
+
+}  // namespace
+
+bool LoadConfiguration(const char* fileName, strConfigFault* fault) {
+    const eConfigFault read = ReadConfigText(fileName);
+    if (read != eConfigFault::None) return Fail(fault, read, nullptr);
+    for (const strConfigKey& key : kKeys) {
+        if (!ReadKey(key)) return Fail(fault, eConfigFault::BadKey, key.path);
+    }
+    *fault = {eConfigFault::None, nullptr};
+    return true;
+}
+
+void DescribeConfigFault(const strConfigFault& fault, char* text, size_t size) {
+    switch (fault.fault) {
+        case eConfigFault::None:
+            snprintf(text, size, "configuración leída de %s", kConfigurationFileName);
+            return;
+        case eConfigFault::CannotOpen:
+            snprintf(text, size, "no se pudo abrir el archivo de configuración %s",
+                     kConfigurationFileName);
+            return;
+        case eConfigFault::TooLong:
+            snprintf(text, size, "el archivo de configuración %s tiene %u bytes o más",
+                     kConfigurationFileName, static_cast<unsigned>(kConfigTextSize));
+            return;
+        case eConfigFault::BadKey:
+            snprintf(text, size, "falta la clave \"%s\" en %s o su valor no es válido", fault.key,
+                     kConfigurationFileName);
+            return;
+    }
+}

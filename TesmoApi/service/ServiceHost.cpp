@@ -1,0 +1,88 @@
+#include "service/ServiceHost.h"
+
+#include <cstdio>
+
+#include "api/Dispatcher.h"
+#include "service/CommandLine.h"
+#include "service/Configuration.h"
+#include "service/Installer.h"
+
+Portavex server;
+
+namespace {
+
+// Bytes of the answer buffer the HTTP server hands to the request callback.
+constexpr unsigned long kResultsSize = 1000000;
+// Low 16 bits of the configured port: 70000 listens on 4464.
+constexpr int kPortMask = 0xFFFF;
+constexpr size_t kFailureSize = 256;
+
+char defaultDocument[] = "api.html";
+char programDirectory[kProgramPathLength + 1];
+char failure[kFailureSize];
+
+int Fail(int code, const char* cause) {
+    snprintf(failure, sizeof failure, "%s", cause);
+    return code;
+}
+
+}  // namespace
+
+int RunApi() {
+    if (!EnterProgramDirectory(programDirectory, sizeof programDirectory)) {
+        return Fail(kNoProgramDirectory, "no se pudo cambiar al directorio del programa");
+    }
+    strConfigFault fault;
+    if (!LoadConfiguration(kConfigurationFileName, &fault)) {
+        DescribeConfigFault(fault, failure, sizeof failure);
+        return kBadConfiguration;
+    }
+    // The file holds the monitoring server's password: never serve it.
+    if (!server.HideFile(kConfigurationFileName)) {
+        return Fail(kBadConfiguration, "no se pudo proteger el archivo de configuración");
+    }
+    server.SetIdleTimeout(apiIdleTimeout);
+    const auto port = static_cast<unsigned short>(listenPort & kPortMask);
+    if (!server.Start(port, OnGetApi, kResultsSize, programDirectory, defaultDocument)) {
+        snprintf(failure, sizeof failure, "el servidor HTTP no pudo escuchar en el puerto %u",
+                 static_cast<unsigned>(port));
+        return kServerNotStarted;
+    }
+    return kRunApiOk;
+}
+
+const char* RunApiFailure() {
+    return failure;
+}
+
+int RunService() {
+    ReportServiceState(ServiceStartPending, 0);
+    const int result = RunApi();
+    if (result != kRunApiOk) {
+        ReportServiceState(ServiceStopped, result);
+        return result;
+    }
+    ReportServiceState(ServiceRunning, 0);
+    WaitForStopRequest();
+    ReportServiceState(ServiceStopPending, 0);
+    server.Stop();
+    ReportServiceState(ServiceStopped, 0);
+    return kRunApiOk;
+}
+
+int RunCommandLine(const char* text) {
+    switch (FindSwitch(text)) {
+        case eSwitch::Install:
+            return InstallService(true);
+        case eSwitch::AdmInstall:
+            return InstallService(false);
+        case eSwitch::Uninstall:
+            return UninstallService(true);
+        case eSwitch::AdmUninstall:
+            return UninstallService(false);
+        case eSwitch::Unknown:
+            break;
+    }
+    ShowMessage("Argumento inválido", eMessageIcon::Error);
+    return kInvalidArgument;
+}

@@ -1,0 +1,106 @@
+// The program as a systemd-style service: without arguments it runs in the
+// foreground until SIGTERM or SIGINT, telling the service manager through
+// NOTIFY_SOCKET when it is ready and when it stops. Messages go to standard
+// error.
+#include <pthread.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "service/ServiceHost.h"
+
+namespace {
+
+// A RunApi failure exits with its code minus this: 1001 gives status 1.
+constexpr int kFailureStatusBase = 1000;
+
+sigset_t StopSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGINT);
+    return signals;
+}
+
+// One sd_notify datagram to the socket NOTIFY_SOCKET names; a name starting
+// with "@" is in the abstract namespace. Without the variable nothing is sent.
+void NotifyServiceManager(const char* message) {
+    const char* name = getenv("NOTIFY_SOCKET");
+    if (name == nullptr || (name[0] != '/' && name[0] != '@')) return;
+    sockaddr_un address{};
+    const size_t length = strlen(name);
+    if (length >= sizeof address.sun_path) return;
+    address.sun_family = AF_UNIX;
+    memcpy(address.sun_path, name, length);
+    if (name[0] == '@') address.sun_path[0] = '\0';
+    const int notifier = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (notifier < 0) return;
+    const auto addressLength = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + length);
+    sendto(notifier, message, strlen(message), MSG_NOSIGNAL,
+           reinterpret_cast<const sockaddr*>(&address), addressLength);
+    close(notifier);
+}
+
+// The arguments as one text, as Windows hands them to the program.
+std::string JoinArguments(int argc, char** argv) {
+    std::string text;
+    for (int i = 1; i < argc; ++i) {
+        if (i > 1) text += ' ';
+        text += argv[i];
+    }
+    return text;
+}
+
+}  // namespace
+
+void ShowMessage(const char* text, eMessageIcon /*icon*/) {
+    fprintf(stderr, "%s: %s\n", kMessageTitle, text);
+}
+
+bool EnterProgramDirectory(char* directory, size_t size) {
+    if (size < 2) return false;
+    const ssize_t length = readlink("/proc/self/exe", directory, size - 1);
+    if (length <= 0 || static_cast<size_t>(length) >= size - 1) return false;
+    directory[length] = '\0';
+    char* slash = strrchr(directory, '/');
+    if (slash == nullptr) return false;
+    slash[1] = '\0';
+    return chdir(directory) == 0;
+}
+
+void ReportServiceState(eServiceState state, int /*exitCode*/) {
+    if (state == ServiceRunning) NotifyServiceManager("READY=1");
+    if (state == ServiceStopPending) NotifyServiceManager("STOPPING=1");
+}
+
+void WaitForStopRequest() {
+    const sigset_t signals = StopSignals();
+    int received;
+    while (sigwait(&signals, &received) != 0) {
+    }
+}
+
+int main(int argc, char** argv) {
+    // The stop signals are blocked before any thread exists, so every thread
+    // inherits the mask and they stay pending until WaitForStopRequest takes
+    // them: no work runs in a signal handler, and a stop during start-up is
+    // handled once the server runs.
+    const sigset_t signals = StopSignals();
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    const std::string commandLine = JoinArguments(argc, argv);
+    if (!commandLine.empty()) return RunCommandLine(commandLine.c_str());
+
+    const int result = RunService();
+    if (result == kRunApiOk) return EXIT_SUCCESS;
+    fprintf(stderr, "%s: error %d: %s\n", kMessageTitle, result, RunApiFailure());
+    return result - kFailureStatusBase;
+}
