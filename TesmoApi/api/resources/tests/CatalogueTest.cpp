@@ -3,86 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
-#include <deque>
-#include <map>
-#include <vector>
+
+#include "FakeCatalogue.h"
 
 namespace {
-
-// A catalogue built record by record, with the three operations the lookups
-// use. Update takes the statuses the test scripted and can be made to fail.
-class FakeCatalogue {
-  public:
-    FakeCatalogue() {
-        // Reserved once so that records never move and a group's machines
-        // stay consecutive, as in the client's machine array.
-        groups.reserve(kMaxRecords);
-        machineStore.reserve(kMaxRecords);
-    }
-
-    strGroup* AddGroup(const char* name) {
-        EXPECT_LT(groups.size(), kMaxRecords);
-        groups.emplace_back();
-        strGroup& group = groups.back();
-        Copy(group.name, name);
-        Copy(group.id, name);
-        group.status = kStatusUndefined;
-        return &group;
-    }
-
-    // Adds a machine to the last group.
-    strMachine* AddMachine(const char* id, int32_t variableCount = 0) {
-        strGroup& group = groups.back();
-        EXPECT_LT(machineStore.size(), kMaxRecords);
-        machineStore.emplace_back();
-        strMachine& machine = machineStore.back();
-        Copy(machine.name, id);
-        Copy(machine.id, id);
-        machine.status = kStatusUndefined;
-        machine.group = &group;
-        variableStore.emplace_back(variableCount);
-        std::vector<strVariable>& variables = variableStore.back();
-        for (int32_t v = 0; v < variableCount; ++v) {
-            std::snprintf(variables[v].id, sizeof variables[v].id, "%d", 100 + v);
-            variables[v].status = kStatusUndefined;
-        }
-        machine.countOfVariables = variableCount;
-        machine.variables = variables.empty() ? nullptr : variables.data();
-        if (group.countOfMachines == 0) group.machines = &machine;
-        ++group.countOfMachines;
-        return &machine;
-    }
-
-    int GetCountOfGroups() { return static_cast<int>(groups.size()); }
-    strGroup* GetGroup(int i) {
-        if (i < 0 || i >= GetCountOfGroups()) return nullptr;
-        return &groups[i];
-    }
-    bool Update(strMachine* machine) {
-        updated.push_back(machine);
-        if (static_cast<int>(updated.size()) == failAtUpdate) return false;
-        auto scripted = nextStatus.find(machine);
-        if (scripted != nextStatus.end()) machine->status = scripted->second;
-        return true;
-    }
-
-    std::map<const strMachine*, int32_t> nextStatus;
-    int failAtUpdate = 0;  // 1-based number of the Update call that fails
-    std::vector<strMachine*> updated;
-
-  private:
-    template <size_t N>
-    static void Copy(char (&field)[N], const char* text) {
-        std::snprintf(field, N, "%s", text);
-    }
-
-    static constexpr size_t kMaxRecords = 16;
-    std::vector<strGroup> groups;
-    std::vector<strMachine> machineStore;
-    std::deque<std::vector<strVariable>> variableStore;
-};
 
 TEST(StatusTextTest, WordsForTheFourCodesAndNoneOtherwise) {
     EXPECT_STREQ("undefined", StatusText(-1));
