@@ -1,0 +1,127 @@
+// The catalogue, diagnostic kinds and stamp replies of the three plants
+// follow the wire layouts and the reply bound.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "CatalogueWalk.h"
+#include "SimTestSupport.h"
+
+namespace {
+
+struct strEncoded {
+    Bytes catalogue;
+    Bytes kinds;
+    strWalkedCatalogue walked;
+    bool walkedWhole = false;
+};
+
+strEncoded Encode(eSimPlant which, std::uint32_t seed = 1) {
+    strEncoded encoded;
+    strSimPlant plant = BuildPlant(which, seed);
+    EncodeCatalogue(plant, &encoded.catalogue);
+    EncodeSpecialKinds(plant, &encoded.kinds);
+    CatalogueWalker walker(Payload(encoded.catalogue),
+                           encoded.catalogue.size() - tesmo::kHeaderSize);
+    encoded.walkedWhole = walker.Walk(&encoded.walked);
+    return encoded;
+}
+
+TEST(CatalogueReply, DemoPlantWalksToTheExactEndWithValidReferences) {
+    strEncoded demo = Encode(eSimPlant::Demo);
+    ASSERT_TRUE(demo.walkedWhole);
+    EXPECT_EQ(AnnouncedLength(demo.catalogue), demo.catalogue.size() - tesmo::kHeaderSize);
+    ASSERT_EQ(demo.walked.groups.size(), static_cast<std::size_t>(TesmoSimDemo::kGroupCount));
+    ASSERT_EQ(demo.walked.machines.size(), static_cast<std::size_t>(TesmoSimDemo::kMachineCount));
+    EXPECT_EQ(demo.walked.groups[1], TesmoSimDemo::kGroupFans);
+    std::set<int> groupsWithMachines;
+    int previousGroup = 0;
+    for (const strWalkedMachine& machine : demo.walked.machines) {
+        EXPECT_TRUE(machine.referencesValid) << machine.name;
+        EXPECT_GE(machine.group, previousGroup) << "machines of a group are listed together";
+        previousGroup = machine.group;
+        groupsWithMachines.insert(machine.group);
+        EXPECT_GT(machine.digital, 0);
+        EXPECT_GT(machine.specials, 0);
+        EXPECT_GT(machine.analyses, 0);
+    }
+    EXPECT_EQ(groupsWithMachines.count(2), 0u)
+        << "the group " << TesmoSimDemo::kGroupEmpty << " is empty";
+    EXPECT_EQ(groupsWithMachines.size(), 3u);
+}
+
+TEST(CatalogueReply, DemoPumpLayoutMatchesThePublishedFacts) {
+    strEncoded demo = Encode(eSimPlant::Demo);
+    ASSERT_TRUE(demo.walkedWhole);
+    const strWalkedMachine& pump = demo.walked.machines[0];
+    EXPECT_EQ(pump.name, TesmoSimDemo::kMachineNormal);
+    EXPECT_EQ(pump.points, TesmoSimDemo::kPointCount);
+    EXPECT_EQ(pump.pointVariables, TesmoSimDemo::kPumpPointVariableCount);
+    EXPECT_EQ(pump.analyses, TesmoSimDemo::kPumpAnalysisCount);
+    EXPECT_EQ(pump.digital + pump.analog + pump.rpm + pump.pointVariables + pump.specials,
+              TesmoSimDemo::kPumpVariableCount);
+    // Values order: DIGITAL, ANALOG, RPM, point variables, SPECIALICED.
+    std::vector<int> expected = {TesmoSimDemo::kVarMotorRunning, TesmoSimDemo::kVarPressure,
+                                 TesmoSimDemo::kVarFlow,         TesmoSimDemo::kVarCurrent,
+                                 TesmoSimDemo::kVarSpeed,        TesmoSimDemo::kVarVelocity1H};
+    EXPECT_EQ(std::vector<int>(pump.numbers.begin(), pump.numbers.begin() + 6), expected);
+    EXPECT_EQ(pump.numbers.back(), TesmoSimDemo::kVarPhaseIndicator);
+    EXPECT_EQ(pump.analysisKinds[0], tesmo::kWireSpectrum);
+    EXPECT_EQ(pump.analysisKinds[1], tesmo::kWireWaveform);
+    // The second pump's numbers are offset by 100.
+    EXPECT_EQ(demo.walked.machines[1].numbers[0], 100 + TesmoSimDemo::kVarMotorRunning);
+}
+
+TEST(CatalogueReply, LongMachineNameFillsItsWholeFieldWithoutTerminator) {
+    strEncoded demo = Encode(eSimPlant::Demo);
+    ASSERT_TRUE(demo.walkedWhole);
+    const std::string full = TesmoSimDemo::kMachineLongName;
+    ASSERT_GT(full.size(), tesmo::kNameFieldSize);
+    EXPECT_EQ(demo.walked.machines[3].name, full.substr(0, tesmo::kNameFieldSize));
+    EXPECT_EQ(std::string(TesmoSimDemo::kMachineLongId), full.substr(0, tesmo::kNameFieldSize - 1));
+}
+
+TEST(CatalogueReply, LargePlantLiesJustUnderTheReplyBound) {
+    strEncoded large = Encode(eSimPlant::Large);
+    ASSERT_TRUE(large.walkedWhole);
+    std::size_t payload = large.catalogue.size() - tesmo::kHeaderSize;
+    EXPECT_LE(payload, tesmo::kMaxReplyPayload);
+    EXPECT_GT(payload, tesmo::kMaxReplyPayload - tesmo::kTrailingRecordSize);
+    EXPECT_GT(large.walked.machines.size(), 50u);
+    EXPECT_LE(large.kinds.size() - tesmo::kHeaderSize, tesmo::kMaxReplyPayload);
+    for (const strWalkedMachine& machine : large.walked.machines)
+        EXPECT_TRUE(machine.referencesValid) << machine.name;
+}
+
+TEST(CatalogueReply, EmptyPlantHasNoRecordsButAKindsReplyOfOneByte) {
+    strEncoded empty = Encode(eSimPlant::Empty);
+    ASSERT_TRUE(empty.walkedWhole);
+    EXPECT_EQ(AnnouncedLength(empty.catalogue), tesmo::kCatalogueCountsSize);
+    EXPECT_TRUE(empty.walked.groups.empty());
+    EXPECT_TRUE(empty.walked.machines.empty());
+    EXPECT_EQ(AnnouncedLength(empty.kinds), tesmo::kMinSpecialKindsReply);
+}
+
+TEST(CatalogueReply, KindsReplyCarriesOneEntryPerSpecialVariable) {
+    strEncoded demo = Encode(eSimPlant::Demo);
+    ASSERT_TRUE(demo.walkedWhole);
+    std::size_t expected = 0;
+    for (const strWalkedMachine& machine : demo.walked.machines)
+        expected += tesmo::kSpecialKindsCountSize + tesmo::kSpecialKindEntrySize * machine.specials;
+    EXPECT_EQ(AnnouncedLength(demo.kinds), expected);
+    // The first pump's indicators: unbalance, misalignment, bearing, phase.
+    const unsigned char* first = Payload(demo.kinds);
+    EXPECT_EQ(tesmo::LoadI16(first), 4);
+    EXPECT_EQ(first[tesmo::kSpecialKindsCountSize + tesmo::kSpecialKindCodeOffset], 40);
+}
+
+TEST(CatalogueStamp, StableForPlantAndSeedAndChangesWithEither) {
+    std::int32_t demo = StampOfCatalogue(Encode(eSimPlant::Demo).catalogue, 1);
+    EXPECT_NE(demo, 0);
+    EXPECT_EQ(demo, StampOfCatalogue(Encode(eSimPlant::Demo).catalogue, 1));
+    EXPECT_NE(demo, StampOfCatalogue(Encode(eSimPlant::Large).catalogue, 1));
+    EXPECT_NE(demo, StampOfCatalogue(Encode(eSimPlant::Demo, 2).catalogue, 2));
+    EXPECT_NE(StampOfCatalogue(Encode(eSimPlant::Empty).catalogue, 1), 0);
+}
+
+}  // namespace
