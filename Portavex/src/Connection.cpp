@@ -38,7 +38,20 @@ struct strConnection {
 
 enum eReadResult { ReadComplete, ReadClosed, ReadRefused };
 
-// Waits for the rest of the current request until the idle deadline.
+// Waits until bytes arrive; false when the deadline passes, the socket
+// fails or the server object is going away.
+bool AwaitBytes(strConnection& connection, Clock::time_point deadline) {
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0 || connection.table->closing) return false;
+        int wait = static_cast<int>(std::min<long long>(left.count(), kWaitSliceMilliseconds));
+        eWaitResult ready = WaitReadable(connection.socket, wait);
+        if (ready != WaitTimedOut) return ready == WaitReady;
+    }
+}
+
+// Reads the rest of the current request, which must be complete before the
+// idle time-out ends.
 eReadResult ReadRequest(strConnection& connection) {
     RequestFramer& framer = connection.buffers->framer;
     Clock::time_point deadline =
@@ -49,12 +62,7 @@ eReadResult ReadRequest(strConnection& connection) {
             if (frame == FrameComplete) return ReadComplete;
             if (frame != FrameNeedMore) return ReadRefused;
         }
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0 || connection.table->closing) return ReadClosed;
-        int wait = static_cast<int>(std::min<long long>(left.count(), kWaitSliceMilliseconds));
-        eWaitResult ready = WaitReadable(connection.socket, wait);
-        if (ready == WaitFailed) return ReadClosed;
-        if (ready == WaitTimedOut) continue;
+        if (!AwaitBytes(connection, deadline)) return ReadClosed;
         long received = Receive(connection.socket, framer.ReceiveArea(), framer.ReceiveAreaSize());
         if (received <= 0) return ReadClosed;
         framer.Received(static_cast<size_t>(received));
@@ -174,6 +182,17 @@ bool Answer(strConnection& connection) {
     return ServeFile(connection, request.resource);
 }
 
+// Ends the connection gracefully: the peer sees the end of the stream
+// after the last answer, and what it still sends is read and dropped.
+void Linger(strConnection& connection) {
+    ShutdownSending(connection.socket);
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kLingerMilliseconds);
+    char* drop = connection.buffers->chunk;
+    while (AwaitBytes(connection, deadline)) {
+        if (Receive(connection.socket, drop, kFileChunkSize) <= 0) return;
+    }
+}
+
 void Serve(strConnection& connection) {
     for (;;) {
         eReadResult read = ReadRequest(connection);
@@ -181,7 +200,8 @@ void Serve(strConnection& connection) {
             connection.origin = false;
             SendError(connection, BadRequest);
         }
-        if (read != ReadComplete || !Answer(connection)) return;
+        if (read == ReadClosed) return;
+        if (read != ReadComplete || !Answer(connection)) return Linger(connection);
         connection.buffers->framer.BeginRequest();
     }
 }

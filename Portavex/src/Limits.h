@@ -36,6 +36,11 @@ constexpr int kDefaultIdleTimeoutSeconds = 60;
 // server is going away.
 constexpr int kWaitSliceMilliseconds = 200;
 
+// Before closing, a connection reads what the peer still sends for at most
+// this long, so that unread bytes do not turn the close into a reset that
+// could destroy the answer before the peer has read it.
+constexpr int kLingerMilliseconds = 1000;
+
 const char kVersionText[] = "1.5";
 const char kPoweredBy[] = "QUELM";
 const char kApiPrefix[] = "api/";

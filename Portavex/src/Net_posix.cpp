@@ -104,6 +104,10 @@ void ShutdownSocket(Socket s) {
     shutdown(Fd(s), SHUT_RDWR);
 }
 
+void ShutdownSending(Socket s) {
+    shutdown(Fd(s), SHUT_WR);
+}
+
 void CloseSocket(Socket s) {
     close(Fd(s));
 }

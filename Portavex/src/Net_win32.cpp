@@ -99,6 +99,10 @@ void ShutdownSocket(Socket s) {
     shutdown(Handle(s), SD_BOTH);
 }
 
+void ShutdownSending(Socket s) {
+    shutdown(Handle(s), SD_SEND);
+}
+
 void CloseSocket(Socket s) {
     closesocket(Handle(s));
 }

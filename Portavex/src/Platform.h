@@ -37,6 +37,8 @@ long Receive(Socket s, char* buffer, size_t size);
 bool SendAll(Socket s, const char* data, size_t length);
 // Ends both directions, so that threads blocked on the socket return.
 void ShutdownSocket(Socket s);
+// Ends the sending direction: the peer reads the end of the stream.
+void ShutdownSending(Socket s);
 void CloseSocket(Socket s);
 
 // Which file a name leads to: the same for every spelling of it.

@@ -1,0 +1,205 @@
+// Files from the root directory: default document, answers byte for byte,
+// content types, names that try to leave the root, hidden files, sizes.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "Portavex.h"
+#include "TestClient.h"
+#include "TestServer.h"
+
+namespace {
+
+const std::string kPoweredBy = "X-Powered-By: QUELM\r\n";
+const std::string kNotFound = "HTTP/1.1 404 NOT FOUND\r\n" + kPoweredBy + "\r\n";
+const std::string kSecret = "password=very-secret";
+
+std::string FileAnswer(const std::string& type, const std::string& body) {
+    return "HTTP/1.1 200 OK\r\n" + kPoweredBy + "Content-Type: " + type +
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+class StaticFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder.Write("root/index.html", "<p>index</p>");
+        folder.Write("root/page.html", "<p>page</p>");
+        folder.Write("root/sub/deep.html", "deep");
+        folder.Write("root/empty.html", "");
+        folder.Write("root/TesmoApi.json", kSecret);
+        folder.Write("secret.txt", kSecret);
+        ASSERT_TRUE(Start("index.html"));
+    }
+
+    bool Start(const char* defaultDocument) {
+        server = std::make_unique<Portavex>();
+        std::string root = Root().string();
+        std::string document = defaultDocument;
+        return server->Start(0, ScriptedCallback, kTestResultsSize, &root[0], &document[0]);
+    }
+
+    std::filesystem::path Root() const { return folder.Path() / "root"; }
+
+    // One answer to a GET of target on a new connection.
+    std::string Fetch(const std::string& target) {
+        TestClient client(server->GetPort());
+        client.Send(GetRequest(target));
+        return client.ReadAnswer();
+    }
+
+    TempFolder folder;
+    std::unique_ptr<Portavex> server;
+};
+
+TEST_F(StaticFileTest, FileIsServedWithItsTypeAndLength) {
+    EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>page</p>"), Fetch("/page.html"));
+    EXPECT_EQ(FileAnswer(RegisteredType(".html"), "deep"), Fetch("/sub/deep.html"));
+}
+
+TEST_F(StaticFileTest, DefaultDocumentServesTheBareRootAndIgnoresTheQuery) {
+    TestClient client(server->GetPort());
+    client.Send(GetRequest("/"));
+    EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>index</p>"), client.ReadAnswer());
+    client.Send(GetRequest("/?a=1"));
+    EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>index</p>"), client.ReadAnswer());
+}
+
+TEST_F(StaticFileTest, BareRootWithoutDefaultDocumentIsNotFound) {
+    ASSERT_TRUE(Start(""));
+    TestClient client(server->GetPort());
+    client.Send(GetRequest("/"));
+    EXPECT_EQ(kNotFound, client.ReadUntilClosed());
+}
+
+TEST_F(StaticFileTest, MissingFilesAndFoldersAreNotFoundAndClose) {
+    for (const char* target : {"/nothing.html", "/sub", "/sub/", "/sub/none.txt"}) {
+        TestClient client(server->GetPort());
+        client.Send(GetRequest(target));
+        EXPECT_EQ(kNotFound, client.ReadUntilClosed()) << target;
+    }
+}
+
+TEST_F(StaticFileTest, EmptyFileHasContentLengthZeroAndKeepsTheConnection) {
+    TestClient client(server->GetPort());
+    client.Send(GetRequest("/empty.html"));
+    EXPECT_EQ("HTTP/1.1 200 OK\r\n" + kPoweredBy + "Content-Length: 0\r\n\r\n",
+              client.ReadAnswer());
+    client.Send(GetRequest("/page.html"));
+    EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>page</p>"), client.ReadAnswer());
+}
+
+TEST_F(StaticFileTest, UnknownAndUnusableTypesAreApplicationUnknown) {
+    folder.Write("root/noextension", "x");
+    folder.Write("root/file.abcdefgh", "x");
+    folder.Write("root/file.qqqzz", "x");
+    EXPECT_EQ(FileAnswer("application/unknown", "x"), Fetch("/noextension"));
+    EXPECT_EQ(FileAnswer("application/unknown", "x"), Fetch("/file.abcdefgh"));
+    EXPECT_EQ(FileAnswer("application/unknown", "x"), Fetch("/file.qqqzz"));
+}
+
+#if defined(_WIN32)
+TEST_F(StaticFileTest, TypesComeFromTheRegistry) {
+    const std::string longType(32, 't');
+    ASSERT_TRUE(RegisterTestType(".pvxa", "text/x-portavex"));
+    ASSERT_TRUE(RegisterTestType(".pvxb", ("text/" + longType).c_str()));
+    ASSERT_TRUE(RegisterTestType(".pvxc", "text/x-portavex-exactly-31-chr"));
+    folder.Write("root/a.pvxa", "a");
+    folder.Write("root/b.pvxb", "b");
+    folder.Write("root/c.PVXC", "c");
+    EXPECT_EQ(FileAnswer("text/x-portavex", "a"), Fetch("/a.pvxa"));
+    EXPECT_EQ(FileAnswer("application/unknown", "b"), Fetch("/b.pvxb"));
+    EXPECT_EQ(FileAnswer("text/x-portavex-exactly-31-chr", "c"), Fetch("/c.PVXC"));
+    UnregisterTestType(".pvxa");
+    UnregisterTestType(".pvxb");
+    UnregisterTestType(".pvxc");
+}
+#else
+TEST_F(StaticFileTest, TypesComeFromMimeTypes) {
+    folder.Write("root/data.json", "{}");
+    folder.Write("root/PAGE.HTM", "h");
+    // Its registered type is longer than 31 characters.
+    folder.Write("root/letter.docx", "d");
+    EXPECT_EQ(FileAnswer("application/json", "{}"), Fetch("/data.json"));
+    EXPECT_EQ(FileAnswer("text/html", "h"), Fetch("/PAGE.HTM"));
+    EXPECT_EQ(FileAnswer("application/unknown", "d"), Fetch("/letter.docx"));
+}
+#endif
+
+TEST_F(StaticFileTest, NamesThatLeaveTheRootAreNotFound) {
+    std::string outside = (folder.Path() / "secret.txt").string();
+    for (const std::string& target :
+         {std::string("/../secret.txt"), std::string("/%2e%2e/secret.txt"),
+          std::string("/%2E%2E%2Fsecret.txt"), std::string("/sub/../../secret.txt"),
+          std::string("/..%5Csecret.txt"), std::string("/%5C..%5Csecret.txt"), "/" + outside,
+          "//" + outside, std::string("/C:%5Cwindows%5Cwin.ini"), std::string("/c:/boot.ini"),
+          std::string("/%5C%5Cserver%5Cshare%5Cx"), std::string("/TesmoApi.json::$DATA"),
+          std::string("/CON"), std::string("/nul"), std::string("/COM1"), std::string("/aux.txt"),
+          std::string("/LPT1.html"), std::string("/sub/./deep.html")}) {
+        TestClient client(server->GetPort());
+        client.Send(GetRequest(target));
+        std::string answer = client.ReadUntilClosed();
+        EXPECT_EQ(kNotFound, answer) << target;
+    }
+}
+
+TEST_F(StaticFileTest, HiddenFileIsNotFoundUnderAnySpelling) {
+    EXPECT_FALSE(server->HideFile((Root() / "absent.json").string().c_str()));
+    ASSERT_TRUE(server->HideFile((Root() / "TesmoApi.json").string().c_str()));
+    std::error_code linkError;
+    std::filesystem::create_hard_link(Root() / "TesmoApi.json", Root() / "alias.txt", linkError);
+    std::vector<std::string> targets = {
+        "/TesmoApi.json",    "/tesmoapi.json",   "/TESMOAPI.JSON",       "/TesmoApi.json.",
+        "/TesmoApi.json%20", "/%54esmoApi.json", "/sub/../TesmoApi.json"};
+    if (!linkError) targets.push_back("/alias.txt");
+    for (const std::string& target : targets) {
+        TestClient client(server->GetPort());
+        client.Send(GetRequest(target));
+        std::string answer = client.ReadUntilClosed();
+        EXPECT_EQ(kNotFound, answer) << target;
+        EXPECT_EQ(std::string::npos, answer.find(kSecret)) << target;
+    }
+    EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>page</p>"), Fetch("/page.html"));
+}
+
+TEST_F(StaticFileTest, HiddenDefaultDocumentIsNotFound) {
+    ASSERT_TRUE(server->HideFile((Root() / "index.html").string().c_str()));
+    TestClient client(server->GetPort());
+    client.Send(GetRequest("/"));
+    EXPECT_EQ(kNotFound, client.ReadUntilClosed());
+}
+
+TEST_F(StaticFileTest, NameTooLongForAPathIsAServiceError) {
+    TestClient client(server->GetPort());
+    client.Send(GetRequest("/" + std::string(300, 'a')));
+    EXPECT_EQ("HTTP/1.1 500 INTERNAL SERVER ERROR\r\n" + kPoweredBy + "\r\n",
+              client.ReadUntilClosed());
+}
+
+TEST_F(StaticFileTest, LargeFileIsStreamedWhole) {
+    std::string content;
+    for (int i = 0; content.size() < 1000000; i++) content += std::to_string(i) + ",";
+    folder.Write("root/large.csv", content);
+    TestClient client(server->GetPort());
+    client.Send(GetRequest("/large.csv"));
+    std::string answer = client.ReadAnswer(20000);
+    ASSERT_FALSE(answer.empty());
+    EXPECT_EQ(static_cast<long long>(content.size()), ContentLength(answer));
+    EXPECT_TRUE(answer.size() > content.size() &&
+                answer.compare(answer.size() - content.size(), content.size(), content) == 0);
+}
+
+TEST_F(StaticFileTest, FileOfTwoGigabytesOrMoreCarriesItsTrueLength) {
+    const std::uintmax_t size = 2147483648ull + 5;
+    std::filesystem::path big = folder.Write("root/big.bin", "");
+    std::error_code error;
+    std::filesystem::resize_file(big, size, error);
+    if (error) GTEST_SKIP() << "no room for a sparse file: " << error.message();
+    TestClient client(server->GetPort());
+    client.Send(GetRequest("/big.bin"));
+    std::string header = client.ReadHeader(10000);
+    EXPECT_EQ(static_cast<long long>(size), ContentLength(header)) << header;
+}
+
+}  // namespace
