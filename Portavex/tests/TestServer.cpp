@@ -96,13 +96,21 @@ std::string RegisteredType(const char* extension) {
     return type;
 }
 
+// The classes root itself where the test may write to it (Wine does not
+// merge the user's classes into it); the user's classes otherwise.
 bool RegisterTestType(const char* extension, const char* type) {
+    DWORD size = static_cast<DWORD>(std::strlen(type) + 1);
+    if (RegSetKeyValueA(HKEY_CLASSES_ROOT, extension, "Content Type", REG_SZ, type, size) ==
+        ERROR_SUCCESS) {
+        return true;
+    }
     std::string key = std::string(kTestClasses) + extension;
-    return RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "Content Type", REG_SZ, type,
-                           static_cast<DWORD>(std::strlen(type) + 1)) == ERROR_SUCCESS;
+    return RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), "Content Type", REG_SZ, type, size) ==
+           ERROR_SUCCESS;
 }
 
 void UnregisterTestType(const char* extension) {
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, extension);
     std::string key = std::string(kTestClasses) + extension;
     RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
 }
