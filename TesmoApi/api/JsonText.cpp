@@ -127,7 +127,8 @@ unsigned NextCharacter(const unsigned char* text, bool utf8, bool escape, char* 
     }
     if (utf8) {
         const unsigned length = Utf8SequenceLength(text);
-        for (unsigned i = 0; i < length; ++i) piece[i] = static_cast<char>(text[i]);
+        for (unsigned i = 0; i < length && i < kMaxUtf8Bytes; ++i)
+            piece[i] = static_cast<char>(text[i]);
         *consumed = length;
         return length;
     }
