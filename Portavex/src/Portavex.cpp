@@ -86,7 +86,7 @@ unsigned short Portavex::GetPort() const {
 
 void Portavex::SetIdleTimeout(int seconds) {
     std::lock_guard<std::mutex> guard(connections->lock);
-    connections->idleTimeoutSeconds = seconds;
+    connections->idleTimeoutSeconds = seconds > 0 ? seconds : 1;
 }
 
 bool Portavex::HideFile(const char* path) {

@@ -153,6 +153,8 @@ TEST_F(StaticFileTest, HiddenFileIsNotFoundUnderAnySpelling) {
         "/TesmoApi.json",    "/tesmoapi.json",   "/TESMOAPI.JSON",       "/TesmoApi.json.",
         "/TesmoApi.json%20", "/%54esmoApi.json", "/sub/../TesmoApi.json"};
     if (!linkError) targets.push_back("/alias.txt");
+    std::string shortName = ShortFileName(Root() / "TesmoApi.json");
+    if (!shortName.empty()) targets.push_back("/" + shortName);
     for (const std::string& target : targets) {
         TestClient client(server->GetPort());
         client.Send(GetRequest(target));

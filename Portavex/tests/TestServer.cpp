@@ -115,7 +115,19 @@ void UnregisterTestType(const char* extension) {
     RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
 }
 
+std::string ShortFileName(const std::filesystem::path& file) {
+    char shortPath[MAX_PATH];
+    DWORD length = GetShortPathNameA(file.string().c_str(), shortPath, sizeof(shortPath));
+    if (length == 0 || length >= sizeof(shortPath)) return "";
+    std::string name = std::filesystem::path(shortPath).filename().string();
+    return name == file.filename().string() ? "" : name;
+}
+
 #else
+
+std::string ShortFileName(const std::filesystem::path&) {
+    return "";
+}
 
 std::string RegisteredType(const char* extension) {
     // Debian's media-types package, which the server reads.

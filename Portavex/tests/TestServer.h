@@ -48,6 +48,10 @@ class TempFolder {
 // must report it ("application/unknown" when none or too long).
 std::string RegisteredType(const char* extension);
 
+// The 8.3 short name of an existing file where the platform has one and it
+// differs from the long name; empty otherwise.
+std::string ShortFileName(const std::filesystem::path& file);
+
 // Registers a content type for a test extension where the platform allows
 // it (the registry of the current user on Windows); false elsewhere.
 bool RegisterTestType(const char* extension, const char* type);
