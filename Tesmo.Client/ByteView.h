@@ -71,8 +71,6 @@ class RecordCursor {
     explicit RecordCursor(ByteView payload, std::size_t position = 0)
         : payload_(payload), position_(position) {}
 
-    std::size_t Position() const { return position_; }
-
     // The next record of width bytes; false (and no move) when it does not fit.
     bool Next(std::size_t width, ByteView* record) {
         if (!payload_.Sub(position_, width, record)) return false;
