@@ -73,13 +73,16 @@ class PORTAVEX_API Portavex {
 
     void ListenerLoop();
 
-    std::uintptr_t listenSocket;
+    // Written by Start while not listening; read by the listener thread,
+    // which hands each connection its own copy.
+    std::uintptr_t listenSocket;  // valid exactly while listening
     std::thread listenerThread;
     RequestCallback requestCallback;
-    char rootDirectory[kPathCapacity];
-    char defaultDocument[kPathCapacity];
+    char rootDirectory[kPathCapacity];    // empty: no files are served
+    char defaultDocument[kPathCapacity];  // empty: "/" is not found
     unsigned long resultsSize;
-    int idleTimeoutSeconds;
-    unsigned short listenPort;
+    unsigned short listenPort;  // 0 while not listening
+    // Open connections, hidden files and the idle time-out, shared with the
+    // connection threads.
     portavex::strConnectionTable* connections;
 };

@@ -11,8 +11,6 @@
 
 using namespace portavex;
 
-static_assert(sizeof(strServerSettings::rootDirectory) == kPathSize, "path fields agree");
-
 namespace {
 
 // A failing accept that is not the end of listening (a connection reset in
@@ -109,6 +107,9 @@ int Portavex::GetVersion(char* buffer, unsigned long size) {
 }
 
 void Portavex::ListenerLoop() {
+    static_assert(sizeof(rootDirectory) == sizeof(strServerSettings::rootDirectory) &&
+                      sizeof(defaultDocument) == sizeof(strServerSettings::defaultDocument),
+                  "the object's texts fit the connections' copies");
     strServerSettings settings;
     settings.callback = requestCallback;
     settings.resultsSize = resultsSize;
