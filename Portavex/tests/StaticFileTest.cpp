@@ -40,6 +40,12 @@ class StaticFileTest : public ::testing::Test {
         return server->Start(0, ScriptedCallback, kTestResultsSize, &root[0], &document[0]);
     }
 
+    // Serves a one-byte file called name and checks the type it goes with.
+    void ExpectServedAs(const std::string& name, const std::string& type) {
+        folder.Write("root/" + name, "x");
+        EXPECT_EQ(FileAnswer(type, "x"), Fetch("/" + name)) << name;
+    }
+
     std::filesystem::path Root() const { return folder.Path() / "root"; }
 
     // One answer to a GET of target on a new connection.
@@ -91,12 +97,9 @@ TEST_F(StaticFileTest, EmptyFileHasContentLengthZeroAndKeepsTheConnection) {
 }
 
 TEST_F(StaticFileTest, UnknownAndUnusableTypesAreApplicationUnknown) {
-    folder.Write("root/noextension", "x");
-    folder.Write("root/file.abcdefgh", "x");
-    folder.Write("root/file.qqqzz", "x");
-    EXPECT_EQ(FileAnswer("application/unknown", "x"), Fetch("/noextension"));
-    EXPECT_EQ(FileAnswer("application/unknown", "x"), Fetch("/file.abcdefgh"));
-    EXPECT_EQ(FileAnswer("application/unknown", "x"), Fetch("/file.qqqzz"));
+    ExpectServedAs("noextension", "application/unknown");
+    ExpectServedAs("file.abcdefgh", "application/unknown");
+    ExpectServedAs("file.qqqzz", "application/unknown");
 }
 
 #if defined(_WIN32)
@@ -105,25 +108,19 @@ TEST_F(StaticFileTest, TypesComeFromTheRegistry) {
     ASSERT_TRUE(RegisterTestType(".pvxa", "text/x-portavex"));
     ASSERT_TRUE(RegisterTestType(".pvxb", ("text/" + longType).c_str()));
     ASSERT_TRUE(RegisterTestType(".pvxc", "text/x-portavex-exactly-31-chr"));
-    folder.Write("root/a.pvxa", "a");
-    folder.Write("root/b.pvxb", "b");
-    folder.Write("root/c.PVXC", "c");
-    EXPECT_EQ(FileAnswer("text/x-portavex", "a"), Fetch("/a.pvxa"));
-    EXPECT_EQ(FileAnswer("application/unknown", "b"), Fetch("/b.pvxb"));
-    EXPECT_EQ(FileAnswer("text/x-portavex-exactly-31-chr", "c"), Fetch("/c.PVXC"));
+    ExpectServedAs("a.pvxa", "text/x-portavex");
+    ExpectServedAs("b.pvxb", "application/unknown");
+    ExpectServedAs("c.PVXC", "text/x-portavex-exactly-31-chr");
     UnregisterTestType(".pvxa");
     UnregisterTestType(".pvxb");
     UnregisterTestType(".pvxc");
 }
 #else
 TEST_F(StaticFileTest, TypesComeFromMimeTypes) {
-    folder.Write("root/data.json", "{}");
-    folder.Write("root/PAGE.HTM", "h");
+    ExpectServedAs("data.json", "application/json");
+    ExpectServedAs("PAGE.HTM", "text/html");
     // Its registered type is longer than 31 characters.
-    folder.Write("root/letter.docx", "d");
-    EXPECT_EQ(FileAnswer("application/json", "{}"), Fetch("/data.json"));
-    EXPECT_EQ(FileAnswer("text/html", "h"), Fetch("/PAGE.HTM"));
-    EXPECT_EQ(FileAnswer("application/unknown", "d"), Fetch("/letter.docx"));
+    ExpectServedAs("letter.docx", "application/unknown");
 }
 #endif
 
