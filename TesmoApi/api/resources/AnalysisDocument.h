@@ -45,6 +45,16 @@ void WriteAnalysisListItem(strJsonOutput* output, const strAnalisis& definition,
 void WriteAnalysisHeader(strJsonOutput* output, const strMachine& machine,
                          const strAnalisis& definition, const strAnalisisData& header);
 
+// The machine and the analysis definition a request names; false when
+// either does not exist.
+template <class Catalogue>
+bool FindDefinition(Catalogue& client, const char* machineId, const char* analysisId,
+                    strMachine** machine, strAnalisis** definition) {
+    *machine = FindMachine(client, machineId);
+    *definition = FindAnalysisDefinition(client, machineId, analysisId);
+    return *machine != nullptr && *definition != nullptr;
+}
+
 // The analysis_list array, walking backwards from "to": each search window
 // ends one step before the analysis listed last, so no two entries are
 // closer than the step. Empty when the machine or definition does not exist.
@@ -52,9 +62,9 @@ void WriteAnalysisHeader(strJsonOutput* output, const strMachine& machine,
 template <class Catalogue>
 bool WriteAnalysisList(Catalogue& client, strJsonOutput* output, const strListRequest& request) {
     JsonOpenArray(output, nullptr, true);
-    strMachine* machine = FindMachine(client, request.machineId);
-    strAnalisis* definition = FindAnalysisDefinition(client, request.machineId, request.analysisId);
-    if (machine != nullptr && definition != nullptr) {
+    strMachine* machine;
+    strAnalisis* definition;
+    if (FindDefinition(client, request.machineId, request.analysisId, &machine, &definition)) {
         int64_t step = (static_cast<int64_t>(request.to) - request.from) / request.maxItems;
         if (step < 2) step = 1;
         strAnalisisData header = {};
@@ -92,9 +102,9 @@ void WriteAnalysisData(Catalogue& client, strJsonOutput* output, const strAnalis
 template <class Catalogue>
 bool WriteAnalysis(Catalogue& client, strJsonOutput* output, const strAnalysisRequest& request) {
     JsonOpenObject(output, nullptr, true);
-    strMachine* machine = FindMachine(client, request.machineId);
-    strAnalisis* definition = FindAnalysisDefinition(client, request.machineId, request.analysisId);
-    if (machine != nullptr && definition != nullptr) {
+    strMachine* machine;
+    strAnalisis* definition;
+    if (FindDefinition(client, request.machineId, request.analysisId, &machine, &definition)) {
         strAnalisisData header = {};
         if (!client.GetAnalisis(&header, machine, definition, static_cast<long>(request.time) - 1,
                                 request.time, false)) {

@@ -56,25 +56,11 @@ void WriteAnalysisHeader(strJsonOutput* output, const strMachine& machine,
 }
 
 eRequestResult OnGetAnalysisList(const char* parameters, strJsonOutput* output) {
-    strListRequest request;
-    if (!ReadListRequest(parameters, &request)) {
-        return UsageError(output, kMessageUseAnalysisList, kErrorUseAnalysisList);
-    }
-    RequestClient session;
-    if (!session.Open() || !WriteAnalysisList(session.Client(), output, request)) {
-        return ServerNotWorking(output);
-    }
-    return Ok;
+    return AnswerQuery(parameters, output, ReadListRequest, WriteAnalysisList<TesmoClient>,
+                       kMessageUseAnalysisList, kErrorUseAnalysisList);
 }
 
 eRequestResult OnGetAnalysis(const char* parameters, strJsonOutput* output) {
-    strAnalysisRequest request;
-    if (!ReadAnalysisRequest(parameters, &request)) {
-        return UsageError(output, kMessageUseAnalysis, kErrorUseAnalysis);
-    }
-    RequestClient session;
-    if (!session.Open() || !WriteAnalysis(session.Client(), output, request)) {
-        return ServerNotWorking(output);
-    }
-    return Ok;
+    return AnswerQuery(parameters, output, ReadAnalysisRequest, WriteAnalysis<TesmoClient>,
+                       kMessageUseAnalysis, kErrorUseAnalysis);
 }

@@ -4,29 +4,39 @@
 #include "api/resources/RequestClient.h"
 #include "api/resources/ResourceParameters.h"
 
-eRequestResult OnGetMachine(const char* parameters, strJsonOutput* output) {
+namespace {
+
+struct strMachineRequest {
     char machineId[kIdSize];
-    if (!ReadText(parameters, "machine_id", machineId, kIdLimit)) {
-        return UsageError(output, kMessageUseMachine, kErrorUseMachine);
-    }
-    // A machine id that matches no machine fails the refresh as well.
-    RequestClient session;
-    if (!session.Open() || !UpdateMachine(session.Client(), machineId)) {
-        return ServerNotWorking(output);
-    }
-    WriteMachineDocument(session.Client(), output, machineId);
-    return Ok;
+};
+
+bool ReadMachineRequest(const char* parameters, strMachineRequest* request) {
+    return ReadText(parameters, "machine_id", request->machineId, kIdLimit);
+}
+
+// Both documents need the machine's current values; a machine id that
+// matches no machine fails the refresh too.
+bool WriteMachine(TesmoClient& client, strJsonOutput* output, const strMachineRequest& request) {
+    if (!UpdateMachine(client, request.machineId)) return false;
+    WriteMachineDocument(client, output, request.machineId);
+    return true;
+}
+
+bool WriteMachineValues(TesmoClient& client, strJsonOutput* output,
+                        const strMachineRequest& request) {
+    if (!UpdateMachine(client, request.machineId)) return false;
+    WriteValues(client, output, request.machineId);
+    return true;
+}
+
+}  // namespace
+
+eRequestResult OnGetMachine(const char* parameters, strJsonOutput* output) {
+    return AnswerQuery(parameters, output, ReadMachineRequest, WriteMachine, kMessageUseMachine,
+                       kErrorUseMachine);
 }
 
 eRequestResult OnGetValues(const char* parameters, strJsonOutput* output) {
-    char machineId[kIdSize];
-    if (!ReadText(parameters, "machine_id", machineId, kIdLimit)) {
-        return UsageError(output, kMessageUseValues, kErrorUseValues);
-    }
-    RequestClient session;
-    if (!session.Open() || !UpdateMachine(session.Client(), machineId)) {
-        return ServerNotWorking(output);
-    }
-    WriteValues(session.Client(), output, machineId);
-    return Ok;
+    return AnswerQuery(parameters, output, ReadMachineRequest, WriteMachineValues,
+                       kMessageUseValues, kErrorUseValues);
 }

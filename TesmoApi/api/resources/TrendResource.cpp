@@ -16,13 +16,6 @@ bool ReadTrendRequest(const char* parameters, strTrendRequest* request) {
 }
 
 eRequestResult OnGetTrend(const char* parameters, strJsonOutput* output) {
-    strTrendRequest request;
-    if (!ReadTrendRequest(parameters, &request)) {
-        return UsageError(output, kMessageUseTrend, kErrorUseTrend);
-    }
-    RequestClient session;
-    if (!session.Open() || !WriteTrend(session.Client(), output, request)) {
-        return ServerNotWorking(output);
-    }
-    return Ok;
+    return AnswerQuery(parameters, output, ReadTrendRequest, WriteTrend<TesmoClient>,
+                       kMessageUseTrend, kErrorUseTrend);
 }
