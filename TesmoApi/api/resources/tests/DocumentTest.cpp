@@ -28,7 +28,9 @@ constexpr uint32_t kBufferSize = 200000;
 // The output record over a buffer of its own.
 class Output {
   public:
-    Output() : buffer(kBufferSize) { JsonInit(&output, buffer.data(), kBufferSize); }
+    explicit Output(uint32_t size = kBufferSize) : buffer(size) {
+        JsonInit(&output, buffer.data(), size);
+    }
     strJsonOutput* operator&() { return &output; }
     std::string Text() const { return buffer.data(); }
     // Parses strictly; a failure is reported with the text.
@@ -540,6 +542,22 @@ TEST_F(AnalysisDocumentTest, DataArrayIsClosedWhenTheValuesStopEarly) {
     ASSERT_TRUE(WriteAnalysis(catalogue, &output, one));
     ordered_json document = output.Parse();
     EXPECT_EQ(ordered_json::array({1.5}), document["data"]);
+}
+
+// The largest result a reply can carry, with values of the widest form,
+// still fits the service's results buffer.
+TEST_F(AnalysisDocumentTest, LargestResultFitsTheServiceBuffer) {
+    constexpr int kLargestResult = 65549;
+    constexpr uint32_t kServiceResultsSize = 1000000;
+    Store(1500);
+    catalogue.stored.back().count = kLargestResult;
+    catalogue.values.assign(kLargestResult, -1.23457e+06f);
+    one.time = 1500;
+    Output output(kServiceResultsSize);
+    ASSERT_TRUE(WriteAnalysis(catalogue, &output, one));
+    ordered_json document = output.Parse();
+    ASSERT_EQ(static_cast<size_t>(kLargestResult), document["data"].size());
+    EXPECT_EQ(kLargestResult, document["analysis"]["lines"]);
 }
 
 TEST_F(AnalysisDocumentTest, AnalysisQueryFailureIsReported) {
