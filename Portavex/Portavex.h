@@ -41,11 +41,13 @@ struct strConnectionTable;
 class PORTAVEX_API Portavex {
   public:
     // Throws "WSAStartup failed" (const char*) on Windows when the socket
-    // layer cannot start.
+    // layer cannot start, "CreateEvent failed" when the start event cannot
+    // be created.
     Portavex();
-    // Stops listening, closes every open connection and waits until no
-    // connection thread uses the object any more.
+    // Stops listening, closes every open connection, waits until no
+    // connection thread uses the object any more and closes the start event.
     ~Portavex();
+    // A copy would close the same socket and event twice.
     Portavex(const Portavex&) = delete;
     Portavex& operator=(const Portavex&) = delete;
 
@@ -77,6 +79,15 @@ class PORTAVEX_API Portavex {
     // which hands each connection its own copy.
     std::uintptr_t listenSocket;  // valid exactly while listening
     std::thread listenerThread;
+    // The operating system's id of the listener thread (0 before the first
+    // Start): GetCurrentThreadId on Windows, the kernel's thread id
+    // (gettid) on Linux, taken by the listener thread as it starts.
+    std::uint32_t listenerThreadId;
+    // Auto-reset event, created not signalled by the constructor (a HANDLE
+    // on Windows). The listener hands each new connection thread its start
+    // record on its own stack and waits on this event until the thread has
+    // copied the record.
+    void* startEvent;
     RequestCallback requestCallback;
     char rootDirectory[kPathCapacity];    // empty: no files are served
     char defaultDocument[kPathCapacity];  // empty: "/" is not found

@@ -221,7 +221,13 @@ void Unlink(strConnectionTable* table, strConnectionNode* node) {
     if (node->next != nullptr) node->next->previous = node->previous;
 }
 
-void ConnectionMain(strConnectionTable* table, const strServerSettings& settings, Socket socket) {
+void ConnectionMain(const strConnectionStart* start) {
+    strConnectionTable* table = start->table;
+    const strServerSettings settings = *start->settings;
+    Socket socket = start->socket;
+    // From here on the record may be gone.
+    EventSet(start->started);
+
     strConnectionNode node = {socket, nullptr, nullptr};
     bool serve;
     {
@@ -246,19 +252,22 @@ void ConnectionMain(strConnectionTable* table, const strServerSettings& settings
 
 }  // namespace
 
-void StartConnection(strConnectionTable* table, const strServerSettings& settings, Socket socket) {
-    PrepareConnection(socket, settings.idleTimeoutSeconds);
+bool StartConnection(const strConnectionStart& start) {
+    strConnectionTable* table = start.table;
+    PrepareConnection(start.socket, start.settings->idleTimeoutSeconds);
     {
         std::lock_guard<std::mutex> guard(table->lock);
         table->count++;
     }
     try {
-        std::thread(ConnectionMain, table, settings, socket).detach();
+        std::thread(ConnectionMain, &start).detach();
+        return true;
     } catch (const std::system_error&) {
         std::lock_guard<std::mutex> guard(table->lock);
         table->count--;
         table->drained.notify_all();
-        CloseSocket(socket);
+        CloseSocket(start.socket);
+        return false;
     }
 }
 

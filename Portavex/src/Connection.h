@@ -43,9 +43,22 @@ struct strConnectionTable {
     std::vector<strFileIdentity> hiddenFiles;
 };
 
+// What the listener hands a new connection thread: what it needs of its
+// server object and the accepted socket. The record lives in the listener's
+// frame and is valid only until the new thread has set started, after
+// copying what it needs.
+struct strConnectionStart {
+    strConnectionTable* table;
+    const strServerSettings* settings;
+    Socket socket;
+    EventHandle started;
+};
+
 // Serves an accepted connection on a thread of its own, which closes the
-// socket when done. The socket is closed at once if no thread can start.
-void StartConnection(strConnectionTable* table, const strServerSettings& settings, Socket socket);
+// socket when done. True when the thread runs: the caller must then wait on
+// start.started before it reuses the record. False when no thread could
+// start; the socket is then closed.
+bool StartConnection(const strConnectionStart& start);
 // Closes every open connection and waits until no thread uses the table.
 void CloseAllConnections(strConnectionTable* table);
 

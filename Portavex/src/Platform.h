@@ -1,6 +1,7 @@
 // The operating system services the server uses: sockets, files, path
-// combination and the content-type registry. Each has one implementation
-// file per platform (_posix.cpp, _win32.cpp).
+// combination, the content-type registry, and the start event and ids of
+// threads. Each has one implementation file per platform (_posix.cpp,
+// _win32.cpp).
 #pragma once
 
 #include <cstddef>
@@ -65,5 +66,19 @@ bool CombinePath(char* out, size_t size, const char* root, const char* name);
 // into type (kContentTypeSize bytes). False when none is registered or it
 // does not fit.
 bool FindContentType(const char* extension, char* type);
+
+// An auto-reset event, created not signalled: EventWait returns once the
+// event is set and clears it again, so each EventSet releases one wait.
+// A HANDLE on Windows.
+using EventHandle = void*;
+// nullptr when the event cannot be created.
+EventHandle EventCreate();
+void EventSet(EventHandle event);
+// Waits without time limit.
+void EventWait(EventHandle event);
+void EventClose(EventHandle event);
+
+// The operating system's id of the calling thread.
+uint32_t CurrentThreadId();
 
 }  // namespace portavex

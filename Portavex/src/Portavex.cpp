@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <future>
 #include <system_error>
 
 #include "Connection.h"
@@ -27,6 +28,8 @@ void CopyText(char* field, const char* text) {
 
 Portavex::Portavex()
     : listenSocket(kInvalidSocket),
+      listenerThreadId(0),
+      startEvent(nullptr),
       requestCallback(nullptr),
       rootDirectory(),
       defaultDocument(),
@@ -34,6 +37,13 @@ Portavex::Portavex()
       listenPort(0),
       connections(nullptr) {
     if (!NetStartup()) throw "WSAStartup failed";
+    startEvent = EventCreate();
+    if (startEvent == nullptr) {
+        // No destructor runs for an object that failed to construct, so the
+        // socket layer is released here.
+        NetCleanup();
+        throw "CreateEvent failed";
+    }
     connections = new strConnectionTable;
 }
 
@@ -41,6 +51,7 @@ Portavex::~Portavex() {
     Stop();
     CloseAllConnections(connections);
     delete connections;
+    EventClose(startEvent);
     NetCleanup();
 }
 
@@ -56,7 +67,17 @@ bool Portavex::Start(unsigned short port, RequestCallback callback, unsigned lon
     if (listenSocket == kInvalidSocket) return false;
     connections->listening = true;
     try {
-        listenerThread = std::thread(&Portavex::ListenerLoop, this);
+        // The listener reports its id before it accepts anything, so the
+        // field is written here, on the application's thread, like the others.
+        std::promise<uint32_t> started;
+        std::future<uint32_t> threadId = started.get_future();
+        listenerThread = std::thread(
+            [this](std::promise<uint32_t> report) {
+                report.set_value(CurrentThreadId());
+                ListenerLoop();
+            },
+            std::move(started));
+        listenerThreadId = threadId.get();
     } catch (const std::system_error&) {
         connections->listening = false;
         StopAccepting(listenSocket);
@@ -125,6 +146,9 @@ void Portavex::ListenerLoop() {
             std::lock_guard<std::mutex> guard(connections->lock);
             settings.idleTimeoutSeconds = connections->idleTimeoutSeconds;
         }
-        StartConnection(connections, settings, socket);
+        // The record and the settings are reused for the next connection
+        // only once this one's thread has copied them.
+        strConnectionStart start = {connections, &settings, socket, startEvent};
+        if (StartConnection(start)) EventWait(startEvent);
     }
 }

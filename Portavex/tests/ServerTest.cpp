@@ -367,6 +367,25 @@ TEST_F(ServerTest, SeveralClientsAreServedInParallel) {
     EXPECT_GT(callbackLog.mostInFlight.load(), 1);
 }
 
+// The listener hands every connection its socket through one record that
+// it reuses for the next accept; a burst of connections waiting in the
+// backlog shows whether each thread got its own socket before the reuse.
+TEST_F(ServerTest, BurstOfConnectionsEachGetsItsOwnAnswer) {
+    const int kConnections = 50;
+    std::vector<std::unique_ptr<TestClient>> clients;
+    for (int c = 0; c < kConnections; c++) {
+        clients.push_back(std::make_unique<TestClient>(server->GetPort()));
+        ASSERT_TRUE(clients.back()->Connected()) << "connection " << c;
+    }
+    for (int c = 0; c < kConnections; c++) {
+        clients[c]->Send(GetRequest("/api/echo?c=" + std::to_string(c)));
+    }
+    for (int c = 0; c < kConnections; c++) {
+        std::string body = "echo|{\"c\":" + std::to_string(c) + "}";
+        EXPECT_EQ(JsonAnswer("200 OK", body), clients[c]->ReadAnswer(10000)) << "connection " << c;
+    }
+}
+
 TEST_F(ServerTest, DestructorClosesIdleConnectionsAtOnce) {
     TestClient client(server->GetPort());
     client.Send(GetRequest("/api/echo"));
