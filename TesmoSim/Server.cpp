@@ -13,9 +13,6 @@ namespace {
 
 using namespace tesmo;
 
-// How long the listener waits for a connection before it looks at the stop
-// flag and reaps finished connections.
-constexpr int kAcceptPollMs = 100;
 // Requests carry at most a few bytes of payload; more means a broken client.
 constexpr std::uint32_t kMaxRequestPayload = 64;
 
@@ -85,8 +82,9 @@ int TesmoSimServer::CatalogueSize() const {
 void TesmoSimServer::ListenLoop() {
     while (!stopping) {
         ReapFinished();
+        if (SimWaitReadable(listener, kSimStopPollMs) <= 0) continue;
         std::string peer;
-        SimSocket socket = SimAccept(listener, kAcceptPollMs, &peer);
+        SimSocket socket = SimAccept(listener, &peer);
         if (socket == kNoSocket) continue;
         auto connection = std::make_unique<strConnection>();
         connection->socket = socket;
@@ -129,7 +127,7 @@ void TesmoSimServer::Serve(strConnection* connection) {
 bool TesmoSimServer::Login(strSession* session) {
     SimSocket socket = session->connection->socket;
     unsigned char head[kLoginDataOffset];
-    if (!SimReceiveAll(socket, head, sizeof head)) return false;
+    if (!SimReceiveAll(socket, head, sizeof head, stopping)) return false;
     if (LoadU32(head) != tesmo::Login) {
         Log(session->connection, "first message is not a login");
         return false;
@@ -137,7 +135,8 @@ bool TesmoSimServer::Login(strSession* session) {
     std::size_t userLength = head[kLoginUserLengthOffset];
     std::size_t passwordLength = head[kLoginPasswordLengthOffset];
     std::string credentials(userLength + passwordLength, '\0');
-    if (!credentials.empty() && !SimReceiveAll(socket, &credentials[0], credentials.size()))
+    if (!credentials.empty() &&
+        !SimReceiveAll(socket, &credentials[0], credentials.size(), stopping))
         return false;
     bool accepted = credentials.compare(0, userLength, options.user) == 0 &&
                     credentials.compare(userLength, passwordLength, options.password) == 0;
@@ -150,7 +149,7 @@ bool TesmoSimServer::Login(strSession* session) {
 bool TesmoSimServer::Exchange(strSession* session) {
     SimSocket socket = session->connection->socket;
     unsigned char header[kHeaderSize];
-    if (!SimReceiveAll(socket, header, sizeof header)) return false;
+    if (!SimReceiveAll(socket, header, sizeof header, stopping)) return false;
     std::uint32_t command = LoadU32(header + kHeaderCommandOffset);
     std::uint16_t machine = LoadU16(header + kHeaderMachineOffset);
     std::uint32_t length = LoadU32(header + kHeaderLengthOffset);
@@ -159,7 +158,7 @@ bool TesmoSimServer::Exchange(strSession* session) {
         return false;
     }
     unsigned char payload[kMaxRequestPayload];
-    if (length > 0 && !SimReceiveAll(socket, payload, length)) return false;
+    if (length > 0 && !SimReceiveAll(socket, payload, length, stopping)) return false;
     return Answer(session, command, machine, payload, length);
 }
 
@@ -215,7 +214,7 @@ bool TesmoSimServer::Deliver(strSession* session, eExchange exchange, const Byte
             break;
         case eFaultKind::Stall:
             Log(session->connection, "%s stalls", name);
-            SimDrain(socket);
+            SimDrain(socket, stopping);
             return false;
         case eFaultKind::Close:
             Log(session->connection, "%s: connection dropped", name);

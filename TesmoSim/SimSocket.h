@@ -5,6 +5,7 @@
 #ifndef TESMO_SIM_SIMSOCKET_H
 #define TESMO_SIM_SIMSOCKET_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -20,19 +21,32 @@ void SimSocketsStop();
 // in *boundPort. kNoSocket when the address does not resolve or cannot be bound.
 SimSocket SimListen(const char* address, int port, int* boundPort);
 
-// Waits up to timeoutMs for a connection and accepts it; kNoSocket when none
-// came or on error. The accepted socket sends without Nagle delays. *peer
-// receives "address:port" of the other side.
-SimSocket SimAccept(SimSocket listener, int timeoutMs, std::string* peer);
+// Accepts a pending connection; kNoSocket on error. The accepted socket
+// sends without Nagle delays. *peer receives "address:port" of the other side.
+SimSocket SimAccept(SimSocket listener, std::string* peer);
+
+// Waits up to timeoutMs until s can be read (or accepted from): 1 when it
+// can, 0 on time-out, -1 on error.
+int SimWaitReadable(SimSocket s, int timeoutMs);
+
+// One receive call: the number of bytes received, 0 when the peer closed,
+// below 0 on error.
+long SimReceiveSome(SimSocket s, void* data, std::size_t size);
 
 // Sends all size bytes; false when the connection broke.
 bool SimSendAll(SimSocket s, const void* data, std::size_t size);
 
-// Receives exactly size bytes; false when the peer closed first or on error.
-bool SimReceiveAll(SimSocket s, void* data, std::size_t size);
+// How often a waiting thread looks at its stop flag. Blocked receives are
+// not relied on to wake when another thread shuts the socket down (Wine's
+// sockets do not), so every wait is cut into slices of this length.
+constexpr int kSimStopPollMs = 100;
 
-// Reads and discards until the peer closes or the socket is shut down.
-void SimDrain(SimSocket s);
+// Receives exactly size bytes; false when the peer closed first, on error,
+// or once *stopping is set.
+bool SimReceiveAll(SimSocket s, void* data, std::size_t size, const std::atomic<bool>& stopping);
+
+// Reads and discards until the peer closes or *stopping is set.
+void SimDrain(SimSocket s, const std::atomic<bool>& stopping);
 
 // Ends both directions, waking a thread blocked in a receive on s.
 void SimShutdown(SimSocket s);

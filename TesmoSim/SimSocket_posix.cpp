@@ -60,9 +60,7 @@ SimSocket SimListen(const char* address, int port, int* boundPort) {
     return fd;
 }
 
-SimSocket SimAccept(SimSocket listener, int timeoutMs, std::string* peer) {
-    pollfd waiting = {Fd(listener), POLLIN, 0};
-    if (poll(&waiting, 1, timeoutMs) <= 0) return kNoSocket;
+SimSocket SimAccept(SimSocket listener, std::string* peer) {
     sockaddr_in remote;
     socklen_t length = sizeof remote;
     int fd = accept(Fd(listener), reinterpret_cast<sockaddr*>(&remote), &length);
@@ -78,6 +76,21 @@ SimSocket SimAccept(SimSocket listener, int timeoutMs, std::string* peer) {
     return fd;
 }
 
+int SimWaitReadable(SimSocket s, int timeoutMs) {
+    pollfd waiting = {Fd(s), POLLIN, 0};
+    int ready = poll(&waiting, 1, timeoutMs);
+    if (ready < 0) return errno == EINTR ? 0 : -1;
+    return ready;
+}
+
+long SimReceiveSome(SimSocket s, void* data, std::size_t size) {
+    ssize_t got;
+    do {
+        got = recv(Fd(s), data, size, 0);
+    } while (got < 0 && errno == EINTR);
+    return static_cast<long>(got);
+}
+
 bool SimSendAll(SimSocket s, const void* data, std::size_t size) {
     const char* next = static_cast<const char*>(data);
     while (size > 0) {
@@ -88,27 +101,6 @@ bool SimSendAll(SimSocket s, const void* data, std::size_t size) {
         size -= static_cast<std::size_t>(sent);
     }
     return true;
-}
-
-bool SimReceiveAll(SimSocket s, void* data, std::size_t size) {
-    char* next = static_cast<char*>(data);
-    while (size > 0) {
-        ssize_t got = recv(Fd(s), next, size, 0);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        next += got;
-        size -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
-void SimDrain(SimSocket s) {
-    char sink[512];
-    for (;;) {
-        ssize_t got = recv(Fd(s), sink, sizeof sink, 0);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return;
-    }
 }
 
 void SimShutdown(SimSocket s) {

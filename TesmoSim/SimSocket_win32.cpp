@@ -63,12 +63,7 @@ SimSocket SimListen(const char* address, int port, int* boundPort) {
     return static_cast<SimSocket>(s);
 }
 
-SimSocket SimAccept(SimSocket listener, int timeoutMs, std::string* peer) {
-    WSAPOLLFD waiting;
-    waiting.fd = Handle(listener);
-    waiting.events = POLLRDNORM;
-    waiting.revents = 0;
-    if (WSAPoll(&waiting, 1, timeoutMs) <= 0) return kNoSocket;
+SimSocket SimAccept(SimSocket listener, std::string* peer) {
     sockaddr_in remote;
     int length = sizeof remote;
     SOCKET s = accept(Handle(listener), reinterpret_cast<sockaddr*>(&remote), &length);
@@ -83,6 +78,19 @@ SimSocket SimAccept(SimSocket listener, int timeoutMs, std::string* peer) {
     return static_cast<SimSocket>(s);
 }
 
+int SimWaitReadable(SimSocket s, int timeoutMs) {
+    WSAPOLLFD waiting;
+    waiting.fd = Handle(s);
+    waiting.events = POLLRDNORM;
+    waiting.revents = 0;
+    int ready = WSAPoll(&waiting, 1, timeoutMs);
+    return ready < 0 ? -1 : ready;
+}
+
+long SimReceiveSome(SimSocket s, void* data, std::size_t size) {
+    return recv(Handle(s), static_cast<char*>(data), Chunk(size), 0);
+}
+
 bool SimSendAll(SimSocket s, const void* data, std::size_t size) {
     const char* next = static_cast<const char*>(data);
     while (size > 0) {
@@ -92,23 +100,6 @@ bool SimSendAll(SimSocket s, const void* data, std::size_t size) {
         size -= static_cast<std::size_t>(sent);
     }
     return true;
-}
-
-bool SimReceiveAll(SimSocket s, void* data, std::size_t size) {
-    char* next = static_cast<char*>(data);
-    while (size > 0) {
-        int got = recv(Handle(s), next, Chunk(size), 0);
-        if (got <= 0) return false;
-        next += got;
-        size -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
-void SimDrain(SimSocket s) {
-    char sink[512];
-    while (recv(Handle(s), sink, sizeof sink, 0) > 0) {
-    }
 }
 
 void SimShutdown(SimSocket s) {
