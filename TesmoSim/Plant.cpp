@@ -285,6 +285,14 @@ void BuildGearbox(MachineBuilder& add) {
     add.Special("Impactos", 2, 4, kKindImpacts);
 }
 
+// How each kind of machine is built, and its rated power in kW.
+struct strKindTemplate {
+    void (*build)(MachineBuilder& add);
+    double powerKw;
+};
+const strKindTemplate kKindTemplates[] = {
+    {BuildPump, 90}, {BuildFan, 55}, {BuildCompressor, 250}, {BuildGearbox, 132}};
+
 // Which measurements carry a fault at the faulty point.
 bool CarriesFault(eFault fault, const std::string& measurement) {
     switch (fault) {
@@ -338,24 +346,9 @@ strSimMachine BuildMachine(const strMachineSpec& spec, int position, std::uint32
     machine.condition = spec.condition;
     machine.fault = spec.fault;
     MachineBuilder add(&machine, position);
-    switch (spec.kind) {
-        case eKind::Pump:
-            BuildPump(add);
-            machine.powerKw = 90;
-            break;
-        case eKind::Fan:
-            BuildFan(add);
-            machine.powerKw = 55;
-            break;
-        case eKind::Compressor:
-            BuildCompressor(add);
-            machine.powerKw = 250;
-            break;
-        case eKind::Gearbox:
-            BuildGearbox(add);
-            machine.powerKw = 132;
-            break;
-    }
+    const strKindTemplate& kind = kKindTemplates[static_cast<int>(spec.kind)];
+    kind.build(add);
+    machine.powerKw = kind.powerKw;
     machine.speedRpm = machine.rpm.front().nominal;
     MarkFault(&machine, spec.faultPoint);
     for (std::size_t a = 0; a < machine.analyses.size(); ++a)

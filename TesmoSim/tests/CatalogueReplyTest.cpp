@@ -124,4 +124,16 @@ TEST(CatalogueStamp, StableForPlantAndSeedAndChangesWithEither) {
     EXPECT_NE(StampOfCatalogue(Encode(eSimPlant::Empty).catalogue, 1), 0);
 }
 
+TEST(CatalogueStamp, ChangesWhenAnyRecordChanges) {
+    strSimPlant plant = BuildPlant(eSimPlant::Demo, 1);
+    Bytes original;
+    EncodeCatalogue(plant, &original);
+    // A level of the very last record of the catalogue.
+    plant.machines.back().specials.back().variable.levels.high += 1;
+    Bytes changed;
+    EncodeCatalogue(plant, &changed);
+    ASSERT_EQ(original.size(), changed.size());
+    EXPECT_NE(StampOfCatalogue(original, 1), StampOfCatalogue(changed, 1));
+}
+
 }  // namespace
