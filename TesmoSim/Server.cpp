@@ -16,12 +16,6 @@ using namespace tesmo;
 // Requests carry at most a few bytes of payload; more means a broken client.
 constexpr std::uint32_t kMaxRequestPayload = 64;
 
-const char* ExchangeName(eExchange exchange) {
-    static const char* const kNames[] = {"login",  "stamp", "catalogue", "kinds",
-                                         "values", "trend", "analysis"};
-    return kNames[static_cast<int>(exchange)];
-}
-
 }  // namespace
 
 TesmoSimServer::~TesmoSimServer() {
@@ -113,7 +107,7 @@ void TesmoSimServer::ReapFinished() {
 
 void TesmoSimServer::Serve(strConnection* connection) {
     Log(connection, "connected from %s", connection->peer.c_str());
-    strSession session = {connection, Bytes(), {}, {}};
+    strSession session = {connection, Bytes(), {}, {}, "login"};
     if (Login(&session)) {
         while (Exchange(&session)) {
         }
@@ -140,8 +134,8 @@ bool TesmoSimServer::Login(strSession* session) {
         return false;
     bool accepted = credentials.compare(0, userLength, options.user) == 0 &&
                     credentials.compare(userLength, passwordLength, options.password) == 0;
-    Log(session->connection, "login %s %s", credentials.substr(0, userLength).c_str(),
-        accepted ? "accepted" : "refused");
+    Describe(session, "login of %s %s", credentials.substr(0, userLength).c_str(),
+             accepted ? "accepted" : "refused");
     EncodeLogin(accepted, static_cast<std::uint16_t>(options.version), &session->reply);
     return Deliver(session, eExchange::Login, session->reply) && accepted;
 }
@@ -169,14 +163,18 @@ bool TesmoSimServer::Answer(strSession* session, std::uint32_t command, std::uin
     switch (command) {
         case tesmo::CatalogueStamp:
             if (!current) break;
+            Describe(session, "stamp");
             EncodeStamp(command, stamp, &session->reply);
             return Deliver(session, eExchange::Stamp, session->reply);
         case Catalogue:
+            Describe(session, "catalogue");
             return Deliver(session, eExchange::Catalogue, catalogue);
         case SpecialKinds:
             if (!current) break;
+            Describe(session, "diagnostic kinds");
             return Deliver(session, eExchange::Kinds, kinds);
         case Values:
+            Describe(session, "values of machine %u", static_cast<unsigned>(machine));
             EncodeValues(context, plant, machine, command, &session->reply);
             return Deliver(session, eExchange::Values, session->reply);
         case TrendUnmapped:
@@ -184,11 +182,14 @@ bool TesmoSimServer::Answer(strSession* session, std::uint32_t command, std::uin
             [[fallthrough]];  // the same request, answered with raw samples
         case TrendMapped:
             if (length != kTrendRequestSize) break;
+            Describe(session, "%s trend of machine %u", command == TrendMapped ? "mapped" : "raw",
+                     static_cast<unsigned>(machine));
             EncodeTrend(context, plant, machine, ReadTrendRequest(payload), command,
                         command == TrendMapped, &session->samples, &session->reply);
             return Deliver(session, eExchange::Trend, session->reply);
         case Analisis:
             if (length != kAnalisisRequestSize) break;
+            Describe(session, "analysis of machine %u", static_cast<unsigned>(machine));
             EncodeAnalysis(context, plant, machine, ReadAnalysisRequest(payload), command,
                            &session->values, &session->reply);
             return Deliver(session, eExchange::Analysis, session->reply);
@@ -204,14 +205,15 @@ bool TesmoSimServer::Answer(strSession* session, std::uint32_t command, std::uin
 bool TesmoSimServer::Deliver(strSession* session, eExchange exchange, const Bytes& message) {
     strFaultAction action = faults.Next(exchange);
     SimSocket socket = session->connection->socket;
-    const char* name = ExchangeName(exchange);
+    const char* name = session->what;
     switch (action.kind) {
         case eFaultKind::None:
             break;
         case eFaultKind::Slow:
-            Log(session->connection, "%s answered after %d ms", name, action.delayMs);
             if (WaitStopping(action.delayMs)) return false;
-            break;
+            Log(session->connection, "%s: %u bytes after %d ms", name,
+                static_cast<unsigned>(message.size()), action.delayMs);
+            return SimSendAll(socket, message.data(), message.size());
         case eFaultKind::Stall:
             Log(session->connection, "%s stalls", name);
             SimDrain(socket, stopping);
@@ -255,6 +257,14 @@ strSimContext TesmoSimServer::Context() const {
     context.historySeconds = TesmoSimDemo::kHistorySeconds;
     context.analysisPeriod = TesmoSimDemo::kAnalysisPeriod;
     return context;
+}
+
+void TesmoSimServer::Describe(strSession* session, const char* format, ...) {
+    if (!options.verbose) return;
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(session->what, sizeof session->what, format, arguments);
+    va_end(arguments);
 }
 
 void TesmoSimServer::Log(const strConnection* connection, const char* format, ...) {

@@ -51,6 +51,7 @@ class TesmoSimServer {
         Bytes reply;
         std::vector<strSample> samples;
         std::vector<float> values;
+        char what[128];  // the exchange being answered, for the verbose log
     };
 
     void ListenLoop();
@@ -65,6 +66,8 @@ class TesmoSimServer {
     bool WaitStopping(int ms);
     strSimContext Context() const;
     void Log(const strConnection* connection, const char* format, ...);
+    // Names the exchange being answered (formatted only in verbose mode).
+    void Describe(strSession* session, const char* format, ...);
 
     strTesmoSimOptions options;
     strSimPlant plant;
