@@ -24,11 +24,9 @@ TesmoSimServer::~TesmoSimServer() {
 
 bool TesmoSimServer::Start(const strTesmoSimOptions& startOptions) {
     if (running || startOptions.trendPeriod <= 0) return false;
-    for (const std::string& text : startOptions.faults) {
-        strFaultSpec spec;
-        if (!ParseFault(text.c_str(), &spec)) return false;
-        faults.Add(spec);
-    }
+    std::vector<strFaultSpec> specs(startOptions.faults.size());
+    for (std::size_t i = 0; i < specs.size(); ++i)
+        if (!ParseFault(startOptions.faults[i].c_str(), &specs[i])) return false;
     if (!SimSocketsStart()) return false;
     options = startOptions;
     plant = BuildPlant(options.plant, options.seed);
@@ -43,6 +41,7 @@ bool TesmoSimServer::Start(const strTesmoSimOptions& startOptions) {
     }
     stopping = false;
     running = true;
+    for (const strFaultSpec& spec : specs) faults.Add(spec);
     listenThread = std::thread(&TesmoSimServer::ListenLoop, this);
     return true;
 }

@@ -77,7 +77,8 @@ class TesmoSim {
     //             slow=MS   answer normally after MS milliseconds
     //   EVERY     hit only every Nth exchange of that kind (default 1: all),
     //             counted over all connections
-    // False (and nothing added) when the text is malformed.
+    // False (and nothing added) when the text is malformed. Faults stay until
+    // ClearFaults, across Stop and Start; each Start adds the options' faults.
     bool AddFault(const char* spec);
 
     // Removes every fault.

@@ -115,10 +115,16 @@ TEST_F(SimFaultTiming, EveryNthExchangeOnlyFails) {
 }
 
 TEST_F(SimFaultTiming, FaultsFromTheOptionsApplyAndBadSpecsRefuseToStart) {
-    options.faults = {"values:nonsense"};
     options.now = static_cast<std::int32_t>(kTestNow);
+    options.faults = {"login:close", "values:nonsense"};
     EXPECT_FALSE(sim.Start(options));
     EXPECT_FALSE(sim.AddFault("values"));
+    options.faults.clear();
+    ASSERT_TRUE(sim.Start(options));
+    client.Init("demo", "demo", "127.0.0.1", static_cast<unsigned short>(sim.GetPort()));
+    EXPECT_TRUE(client.Connect()) << "nothing of the refused options stayed behind";
+    client.Disconnect();
+    sim.Stop();
     options.faults = {"login:close"};
     ASSERT_TRUE(sim.Start(options));
     client.Init("demo", "demo", "127.0.0.1", static_cast<unsigned short>(sim.GetPort()));
