@@ -59,7 +59,8 @@ const strMeasure kTemperature = {"Temperatura",
                                  48,
                                  eSignal::Level};
 const strMeasure kDisplacement = {"Desplazamiento 1X", "\xB5m", 100.0f, 65.0f, 25, eSignal::Level};
-const strMeasure kPhase = {"Fase 1X", "\xB0", 0, 0, 120, eSignal::Phase};
+// Phase wanders far below its levels: they only catch a sensor gone wild.
+const strMeasure kPhase = {"Fase 1X", "\xB0", 340.0f, 300.0f, 120, eSignal::Phase};
 const strMeasure kKurtosis = {"Curtosis", "-", 8.0f, 5.0f, 3.0, eSignal::Level};
 
 strSimLevels HighLevels(float highHigh, float high) {
@@ -94,8 +95,7 @@ class MachineBuilder {
         for (const strMeasure* measure : measures) {
             strSimVariable variable = Variable(++pointNumbers, measure->name, measure->units,
                                                measure->nominal, measure->signal);
-            if (measure->signal == eSignal::Level)
-                variable.levels = HighLevels(measure->highHigh, measure->high);
+            variable.levels = HighLevels(measure->highHigh, measure->high);
             point.variables.push_back(std::move(variable));
         }
         machine->points.push_back(std::move(point));

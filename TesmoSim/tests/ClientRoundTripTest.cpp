@@ -47,6 +47,25 @@ TEST_F(SimRoundTrip, LoadBuildsTheDemoPlantTree) {
     EXPECT_STREQ(Variable(pump, TesmoSimDemo::kVarSpeed)->type, "RPM");
 }
 
+TEST_F(SimRoundTrip, EveryAnalogAndVibrationVariableHasAlarmLevels) {
+    StartLoaded();
+    for (int g = 0; g < client.GetCountOfGroups(); ++g) {
+        strGroup* group = client.GetGroup(g);
+        for (int m = 0; m < group->countOfMachines; ++m) {
+            strMachine& machine = group->machines[m];
+            for (int v = 0; v < machine.countOfVariables; ++v) {
+                const strVariable& variable = machine.variables[v];
+                bool measured = std::strcmp(variable.type, "ANALOG") == 0 ||
+                                std::strcmp(variable.type, "VIBRATION") == 0;
+                if (!measured) continue;
+                EXPECT_TRUE(variable.highEnable && variable.highHighEnable)
+                    << machine.id << " " << variable.id;
+                EXPECT_LT(variable.high, variable.highHigh) << machine.id << " " << variable.id;
+            }
+        }
+    }
+}
+
 TEST_F(SimRoundTrip, DiagnosticKindsAndAnalysisDefinitionsArrive) {
     StartLoaded();
     strMachine* pump = Machine(TesmoSimDemo::kMachineNormal);
