@@ -21,16 +21,39 @@ constexpr int kFirstAnalogSlot = 70;
 constexpr int kFirstRpmSlot = 80;
 constexpr int kFirstSpecialSlot = 90;
 
-// Diagnostic kind codes the plants use; 20 is a code the kind table lacks.
-constexpr std::int8_t kKindComponent = 3;
+constexpr bool SameText(const char* a, const char* b) {
+    while (*a != '\0' && *a == *b) {
+        ++a;
+        ++b;
+    }
+    return *a == *b;
+}
+
+// The protocol's code of a diagnostic kind text; -1 when there is none.
+constexpr std::int8_t KindCode(const char* text) {
+    for (const tesmo::strSpecialKind& kind : tesmo::kSpecialKinds)
+        if (SameText(kind.text, text)) return kind.code;
+    return -1;
+}
+
+constexpr bool IsKnownKind(std::int8_t code) {
+    for (const tesmo::strSpecialKind& kind : tesmo::kSpecialKinds)
+        if (kind.code == code) return true;
+    return false;
+}
+
+// Diagnostic kind codes the plants use.
+constexpr std::int8_t kKindComponent = KindCode("COMPONENT");
+constexpr std::int8_t kKindUnbalance = KindCode("UNBALANCE");
+constexpr std::int8_t kKindMisalignment = KindCode("MISALIGMENT");
+constexpr std::int8_t kKindLooseness = KindCode("LOOSENESS");
+constexpr std::int8_t kKindGear = KindCode("GEAR");
+constexpr std::int8_t kKindBearing = KindCode("BEARING");
+constexpr std::int8_t kKindImpacts = KindCode("IMPACTS");
+constexpr std::int8_t kKindPhase = KindCode("PHASE");
+// A code of no known kind, as a newer server might send.
 constexpr std::int8_t kKindUnknown = 20;
-constexpr std::int8_t kKindUnbalance = 40;
-constexpr std::int8_t kKindMisalignment = 41;
-constexpr std::int8_t kKindLooseness = 42;
-constexpr std::int8_t kKindGear = 44;
-constexpr std::int8_t kKindBearing = 45;
-constexpr std::int8_t kKindImpacts = 46;
-constexpr std::int8_t kKindPhase = 48;
+static_assert(!IsKnownKind(kKindUnknown), "the unknown kind must stay unknown");
 
 // Stored analyses are spread over the first hour of each storage period.
 constexpr std::uint64_t kOffsetSpread = 3600;
