@@ -114,7 +114,13 @@ class TesmoSim {
 // With a protocol version below 200 the catalogue still carries the DIGITAL
 // records and the values reply their entries (old servers send them; the
 // client steps over them), there is no stamp, no diagnostic kinds and no
-// unmapped trend.
+// unmapped trend: those requests, like any request the server does not
+// know, end the connection.
+//
+// The large plant has 16 groups ("\xC1rea 01" ...) of machines named
+// "L-0001 Bomba", "L-0002 Ventilador", "L-0003 Compresor", "L-0004 Reductor"
+// and so on, with the same layouts and numbering as the demo plant; its
+// catalogue reply lies within 14 bytes of the 262,240-byte reply bound.
 namespace TesmoSimDemo {
 constexpr int kGroupCount = 4;
 constexpr int kMachineCount = 12;
