@@ -12,8 +12,11 @@ T* NewArray(std::int32_t count) {
     return count > 0 ? new T[static_cast<std::size_t>(count)]() : nullptr;
 }
 
+// Copies text cut to outSize - 1 bytes, always terminated (outSize > 0).
 void CopyText(char* out, std::size_t outSize, const char* text) {
-    std::snprintf(out, outSize, "%s", text);
+    std::size_t n = 0;
+    for (; n + 1 < outSize && text[n] != 0; ++n) out[n] = text[n];
+    out[n] = 0;
 }
 
 template <std::size_t N>
