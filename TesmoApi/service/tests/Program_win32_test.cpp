@@ -1,0 +1,331 @@
+// Runs the real program as a Windows service: a copy of it and its libraries
+// in a temporary folder with a configuration file, installed, started,
+// queried, stopped and deleted with sc, and asked over HTTP. This process
+// stays alive meanwhile, which also keeps Wine's service manager running.
+#include <windows.h>
+#include <winsock2.h>
+// After windows.h, which it needs.
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr DWORD kTimeoutMs = 30000;
+constexpr DWORD kPollMs = 100;
+constexpr DWORD kSettleMs = 500;
+constexpr DWORD kSettleTimeoutMs = 20000;
+constexpr DWORD kExitInvalidArgument = 0xFFFFFFFF;  // exit code -1
+constexpr unsigned kNeverStarted = 1077;            // ERROR_SERVICE_NEVER_STARTED
+constexpr unsigned kServiceSpecificError = 1066;    // ERROR_SERVICE_SPECIFIC_ERROR
+
+const char* const kProgramFiles[] = {"TesmoApi.exe", "Portavex.dll", "Tesmo.Client.dll"};
+
+std::string OwnFolder() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, length);
+    return folder.substr(0, folder.find_last_of("\\/") + 1);
+}
+
+std::string Config(unsigned port, bool withPassword = true) {
+    return "{\"api\":{\"listen_port\":" + std::to_string(port) +
+           "},\"drovane_tesmo_server\":{\"host\":\"127.0.0.1\",\"port\":2500,\"user\":\"demo\"" +
+           (withPassword ? ",\"password\":\"secret-password\"" : "") + "}}";
+}
+
+struct strCommandResult {
+    DWORD exitCode = kExitInvalidArgument;
+    std::string output;
+};
+
+// Runs a command line with standard output and error captured; while it
+// runs, any message box of the program is closed so that it cannot hang.
+strCommandResult RunCommand(const std::string& commandLine) {
+    strCommandResult result;
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd;
+    HANDLE writeEnd;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return result;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    PROCESS_INFORMATION process{};
+    std::string line = commandLine;
+    const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+    CloseHandle(writeEnd);
+    if (!started) {
+        CloseHandle(readEnd);
+        return result;
+    }
+    std::thread reader([&] {
+        char chunk[512];
+        DWORD count;
+        while (ReadFile(readEnd, chunk, sizeof chunk, &count, nullptr) && count > 0) {
+            result.output.append(chunk, count);
+        }
+    });
+    for (DWORD waited = 0; waited < kTimeoutMs; waited += kPollMs) {
+        if (WaitForSingleObject(process.hProcess, kPollMs) == WAIT_OBJECT_0) break;
+        HWND box = FindWindowA(nullptr, "TesmoApi 1.0");
+        if (box != nullptr) PostMessageA(box, WM_CLOSE, 0, 0);
+    }
+    if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, INFINITE);
+    }
+    GetExitCodeProcess(process.hProcess, &result.exitCode);
+    reader.join();
+    CloseHandle(readEnd);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return result;
+}
+
+// The number after "<field> :" in an sc query report, or -1.
+long Field(const std::string& report, const char* field) {
+    const size_t at = report.find(field);
+    if (at == std::string::npos) return -1;
+    const size_t colon = report.find(':', at);
+    return colon == std::string::npos ? -1 : strtol(report.c_str() + colon + 1, nullptr, 10);
+}
+
+struct strServiceStatus {
+    long state = -1;  // 1 stopped, 2 start pending, 3 stop pending, 4 running
+    long win32ExitCode = -1;
+    long serviceExitCode = -1;
+};
+
+strServiceStatus QueryService() {
+    const std::string report = RunCommand("sc.exe query TesmoApi").output;
+    return {Field(report, "STATE"), Field(report, "WIN32_EXIT_CODE"),
+            Field(report, "SERVICE_EXIT_CODE")};
+}
+
+// Polls sc query until the service has left the never-started state and
+// reached wantedState, or the time is up.
+strServiceStatus WaitForState(long wantedState) {
+    strServiceStatus status;
+    for (DWORD waited = 0; waited < kTimeoutMs; waited += kPollMs) {
+        status = QueryService();
+        if (status.state == wantedState && status.win32ExitCode != kNeverStarted) break;
+        Sleep(kPollMs);
+    }
+    return status;
+}
+
+unsigned short FreePort() {
+    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    int length = sizeof address;
+    bind(probe, reinterpret_cast<sockaddr*>(&address), length);
+    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    closesocket(probe);
+    return ntohs(address.sin_port);
+}
+
+struct strHttpAnswer {
+    int status = 0;
+    std::string text;
+};
+
+// One GET on a fresh connection; reads until the server closes or the
+// headers and Content-Length bytes of body have come.
+strHttpAnswer HttpGet(unsigned short port, const std::string& path) {
+    strHttpAnswer answer;
+    SOCKET client = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    DWORD timeout = 5000;
+    setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
+               sizeof timeout);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        closesocket(client);
+        return answer;
+    }
+    const std::string request = "GET " + path + " HTTP/1.1\r\nHost: localhost\r\n\r\n";
+    send(client, request.data(), static_cast<int>(request.size()), 0);
+    char chunk[4096];
+    for (;;) {
+        const int n = recv(client, chunk, sizeof chunk, 0);
+        if (n <= 0) break;
+        answer.text.append(chunk, static_cast<size_t>(n));
+        const size_t headerEnd = answer.text.find("\r\n\r\n");
+        const size_t field = answer.text.find("Content-Length: ");
+        if (headerEnd != std::string::npos && field < headerEnd &&
+            answer.text.size() >= headerEnd + 4 + std::stoul(answer.text.substr(field + 16))) {
+            break;
+        }
+    }
+    closesocket(client);
+    if (answer.text.compare(0, 9, "HTTP/1.1 ") == 0)
+        answer.status = std::stoi(answer.text.substr(9, 3));
+    return answer;
+}
+
+int CountProcesses(const char* name) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
+        if (_stricmp(entry.szExeFile, name) == 0) ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+// A Wine prefix that has just been created runs two service managers for a
+// few seconds, each answering some of sc's calls, and the older one stays
+// while any program runs. True once there is a single one (always on
+// Windows).
+bool WaitForOneServiceManager() {
+    for (DWORD waited = 0; waited < kSettleTimeoutMs; waited += kSettleMs) {
+        if (CountProcesses("services.exe") <= 1) return true;
+        Sleep(kSettleMs);
+    }
+    return false;
+}
+
+// A copy of the program in a temporary folder; the service "TesmoApi" is
+// removed before and after each test.
+class ServiceTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        oneServiceManager = WaitForOneServiceManager();
+    }
+    static void TearDownTestSuite() { WSACleanup(); }
+
+    void SetUp() override {
+        if (!oneServiceManager) GTEST_SKIP() << "Wine is still preparing its fresh prefix";
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        folder =
+            std::string(temp) + "tesmo-service-" + std::to_string(GetCurrentProcessId()) + "\\";
+        CreateDirectoryA(folder.c_str(), nullptr);
+        const std::string own = OwnFolder();
+        for (const char* file : kProgramFiles) {
+            ASSERT_TRUE(CopyFileA((own + file).c_str(), (folder + file).c_str(), FALSE)) << file;
+        }
+        RemoveService();
+    }
+
+    void TearDown() override {
+        if (!oneServiceManager) return;
+        RemoveService();
+        for (const char* file : kProgramFiles) DeleteFileA((folder + file).c_str());
+        DeleteFileA((folder + "TesmoApi.json").c_str());
+        RemoveDirectoryA(folder.c_str());
+    }
+
+    void WriteConfig(const std::string& text) const {
+        HANDLE file = CreateFileA((folder + "TesmoApi.json").c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written;
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+
+    // sc create, then sc query until the service manager knows the service.
+    bool InstallService() const {
+        for (DWORD waited = 0; waited < kTimeoutMs; waited += kSettleMs) {
+            RunCommand("sc.exe create TesmoApi binpath= \"" + folder + "TesmoApi.exe\"");
+            if (QueryService().state == SERVICE_STOPPED) return true;
+            Sleep(kSettleMs);
+        }
+        return false;
+    }
+
+    static void RemoveService() {
+        if (QueryService().state == SERVICE_RUNNING) {
+            RunCommand("sc.exe stop TesmoApi");
+            WaitForState(SERVICE_STOPPED);
+        }
+        RunCommand("sc.exe delete TesmoApi");
+    }
+
+    static bool oneServiceManager;
+    std::string folder;
+};
+
+bool ServiceTest::oneServiceManager = false;
+
+TEST_F(ServiceTest, RunsUnderTheServiceManagerUntilStopped) {
+    const unsigned short port = FreePort();
+    WriteConfig(Config(port));
+    ASSERT_TRUE(InstallService());
+    ASSERT_EQ(0u, RunCommand("sc.exe start TesmoApi").exitCode);
+    ASSERT_EQ(SERVICE_RUNNING, WaitForState(SERVICE_RUNNING).state);
+
+    const strHttpAnswer ident = HttpGet(port, "/api/ident");
+    EXPECT_EQ(200, ident.status) << ident.text;
+    EXPECT_NE(std::string::npos, ident.text.find("\"api\"")) << ident.text;
+    const strHttpAnswer config = HttpGet(port, "/TesmoApi.json");
+    EXPECT_EQ(404, config.status) << "the configuration holds the server's password";
+    EXPECT_EQ(std::string::npos, config.text.find("secret-password"));
+
+    EXPECT_EQ(0u, RunCommand("sc.exe stop TesmoApi").exitCode);
+    const strServiceStatus stopped = WaitForState(SERVICE_STOPPED);
+    EXPECT_EQ(SERVICE_STOPPED, stopped.state);
+    EXPECT_EQ(0, stopped.win32ExitCode);
+    EXPECT_EQ(0, stopped.serviceExitCode);
+    EXPECT_EQ(0, HttpGet(port, "/api/ident").status) << "no longer listening";
+}
+
+TEST_F(ServiceTest, FailedStartStopsWithTheServiceSpecificCode) {
+    struct strCase {
+        const char* what;
+        std::string config;
+        long code;
+    };
+    const unsigned short port = FreePort();
+    SOCKET holder = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    ASSERT_EQ(0, bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address));
+    ASSERT_EQ(0, listen(holder, 1));
+    std::string tooLong = Config(FreePort());
+    tooLong.append(1000 - tooLong.size(), ' ');
+    const strCase cases[] = {
+        {"no password", Config(FreePort(), false), 1002},
+        {"1,000 bytes", tooLong, 1002},
+        {"port in use", Config(port), 1003},
+    };
+    for (const strCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteConfig(c.config);
+        ASSERT_TRUE(InstallService());
+        RunCommand("sc.exe start TesmoApi");
+        const strServiceStatus stopped = WaitForState(SERVICE_STOPPED);
+        EXPECT_EQ(SERVICE_STOPPED, stopped.state);
+        EXPECT_EQ(kServiceSpecificError, static_cast<unsigned>(stopped.win32ExitCode));
+        EXPECT_EQ(c.code, stopped.serviceExitCode);
+        RemoveService();
+    }
+    closesocket(holder);
+}
+
+TEST(ProgramCommandLine, AnythingButASwitchOrNothingExitsMinusOne) {
+    const std::string program = "\"" + OwnFolder() + "TesmoApi.exe\"";
+    for (const char* arguments : {" /unknown", " /Install x", " /INSTALL", " /admuninstall"}) {
+        EXPECT_EQ(kExitInvalidArgument, RunCommand(program + arguments).exitCode) << arguments;
+    }
+    EXPECT_EQ(0u, RunCommand(program).exitCode)
+        << "without arguments, outside the service manager, it ends at once";
+}
+
+}  // namespace
