@@ -36,7 +36,12 @@ namespace fs = std::filesystem;
 constexpr int kTimeoutMs = 20000;
 constexpr unsigned short kWrappedPort = 4464;  // 70000 modulo 65536
 
-const char* const kProgramFiles[] = {"TesmoApi", "libPortavex.so", "libTesmo.Client.so"};
+// The program and the shared libraries beside it (whatever their versions).
+bool IsProgramFile(const fs::path& file) {
+    const std::string name = file.filename().string();
+    return name == "TesmoApi" ||
+           (name.rfind("lib", 0) == 0 && name.find(".so") != std::string::npos);
+}
 
 std::string Config(const std::string& port, const std::string& extraApi = "") {
     return "{\n  \"api\": { \"listen_port\": " + port + extraApi +
@@ -156,7 +161,12 @@ class ProgramFolder {
         std::string pattern = (fs::temp_directory_path() / "tesmo-program-XXXXXX").string();
         path = mkdtemp(pattern.data());
         const fs::path own = fs::read_symlink("/proc/self/exe").parent_path();
-        for (const char* file : kProgramFiles) fs::copy_file(own / file, path / file);
+        for (const fs::directory_entry& entry : fs::directory_iterator(own)) {
+            if (IsProgramFile(entry.path())) {
+                fs::copy(entry.path(), path / entry.path().filename(),
+                         fs::copy_options::copy_symlinks);
+            }
+        }
     }
     ~ProgramFolder() { fs::remove_all(path); }
 
