@@ -1,8 +1,41 @@
 #include "Socket.h"
 
 #include <chrono>
+#include <cstring>
+
+#include "SocketNative.h"
 
 namespace tesmo {
+
+// First IPv4 address of host; getaddrinfo, unlike gethostbyname, is safe to
+// call from several clients on different threads at once.
+static bool Resolve(const char* host, std::uint16_t port, sockaddr_in* address) {
+    addrinfo hints;
+    std::memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) return false;
+    std::memcpy(address, found->ai_addr, sizeof *address);
+    freeaddrinfo(found);
+    address->sin_port = htons(port);
+    return true;
+}
+
+SocketHandle SocketConnect(const char* host, std::uint16_t port, int timeoutMs) {
+    sockaddr_in address;
+    if (!Resolve(host, port, &address)) return kNoSocket;
+    SocketHandle socket = SocketOpenStream();
+    if (socket == kNoSocket) return kNoSocket;
+    if (!SocketConnectWithin(socket, address, timeoutMs)) {
+        SocketClose(socket);
+        return kNoSocket;
+    }
+    // Requests are small and each waits for its reply: send them at once.
+    SocketSetNoDelay(socket);
+    SocketSetSendTimeout(socket, timeoutMs);
+    return socket;
+}
 
 bool SocketReceive(SocketHandle socket, void* data, std::size_t length, int timeoutMs) {
     using Clock = std::chrono::steady_clock;

@@ -1,17 +1,11 @@
 // BSD sockets.
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
-#include "Socket.h"
+#include "SocketNative.h"
 
 namespace tesmo {
 
@@ -20,19 +14,8 @@ bool SocketLayerStart() {
 }
 void SocketLayerStop() {}
 
-// First IPv4 address of host; getaddrinfo, unlike gethostbyname, is safe to
-// call from several clients on different threads at once.
-static bool Resolve(const char* host, std::uint16_t port, sockaddr_in* address) {
-    addrinfo hints;
-    std::memset(&hints, 0, sizeof hints);
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) return false;
-    std::memcpy(address, found->ai_addr, sizeof *address);
-    freeaddrinfo(found);
-    address->sin_port = htons(port);
-    return true;
+static int Native(SocketHandle socket) {
+    return static_cast<int>(socket);
 }
 
 static bool SetBlocking(int fd, bool blocking) {
@@ -42,8 +25,13 @@ static bool SetBlocking(int fd, bool blocking) {
     return fcntl(fd, F_SETFL, flags) == 0;
 }
 
-// Connects a non-blocking socket and waits at most timeoutMs for the result.
-static bool ConnectWithin(int fd, const sockaddr_in& address, int timeoutMs) {
+SocketHandle SocketOpenStream() {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    return fd < 0 ? kNoSocket : fd;
+}
+
+bool SocketConnectWithin(SocketHandle socket, const sockaddr_in& address, int timeoutMs) {
+    int fd = Native(socket);
     if (!SetBlocking(fd, false)) return false;
     if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         if (errno != EINPROGRESS) return false;
@@ -60,34 +48,27 @@ static bool ConnectWithin(int fd, const sockaddr_in& address, int timeoutMs) {
     return SetBlocking(fd, true);
 }
 
-SocketHandle SocketConnect(const char* host, std::uint16_t port, int timeoutMs) {
-    sockaddr_in address;
-    if (!Resolve(host, port, &address)) return kNoSocket;
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return kNoSocket;
-    if (!ConnectWithin(fd, address, timeoutMs)) {
-        close(fd);
-        return kNoSocket;
-    }
-    // Requests are small and each waits for its reply: send them at once.
+void SocketSetNoDelay(SocketHandle socket) {
     int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    setsockopt(Native(socket), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+void SocketSetSendTimeout(SocketHandle socket, int timeoutMs) {
     timeval limit = {timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    return fd;
+    setsockopt(Native(socket), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 }
 
 void SocketClose(SocketHandle socket) {
-    if (socket != kNoSocket) close(static_cast<int>(socket));
+    if (socket != kNoSocket) close(Native(socket));
 }
 
 bool SocketSend(SocketHandle socket, const void* data, std::size_t length) {
-    ssize_t sent = send(static_cast<int>(socket), data, length, MSG_NOSIGNAL);
+    ssize_t sent = send(Native(socket), data, length, MSG_NOSIGNAL);
     return sent >= 0 && static_cast<std::size_t>(sent) == length;
 }
 
 int SocketWaitReadable(SocketHandle socket, int timeoutMs) {
-    pollfd wait = {static_cast<int>(socket), POLLIN, 0};
+    pollfd wait = {Native(socket), POLLIN, 0};
     int ready;
     do {
         ready = poll(&wait, 1, timeoutMs);
@@ -98,7 +79,7 @@ int SocketWaitReadable(SocketHandle socket, int timeoutMs) {
 long SocketReceiveSome(SocketHandle socket, void* data, std::size_t length) {
     ssize_t got;
     do {
-        got = recv(static_cast<int>(socket), data, length, 0);
+        got = recv(Native(socket), data, length, 0);
     } while (got < 0 && errno == EINTR);
     return static_cast<long>(got);
 }

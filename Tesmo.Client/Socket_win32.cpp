@@ -1,10 +1,5 @@
 // Windows Sockets 2.2.
-#include <winsock2.h>
-#include <ws2tcpip.h>
-
-#include <cstring>
-
-#include "Socket.h"
+#include "SocketNative.h"
 
 namespace tesmo {
 
@@ -21,21 +16,6 @@ static SOCKET Native(SocketHandle socket) {
     return static_cast<SOCKET>(socket);
 }
 
-// First IPv4 address of host; getaddrinfo, unlike gethostbyname, is safe to
-// call from several clients on different threads at once.
-static bool Resolve(const char* host, std::uint16_t port, sockaddr_in* address) {
-    addrinfo hints;
-    std::memset(&hints, 0, sizeof hints);
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr) return false;
-    std::memcpy(address, found->ai_addr, sizeof *address);
-    freeaddrinfo(found);
-    address->sin_port = htons(port);
-    return true;
-}
-
 static bool SetBlocking(SOCKET s, bool blocking) {
     u_long nonBlocking = blocking ? 0 : 1;
     return ioctlsocket(s, FIONBIO, &nonBlocking) == 0;
@@ -48,8 +28,13 @@ static timeval Limit(int timeoutMs) {
     return limit;
 }
 
-// Connects a non-blocking socket and waits at most timeoutMs for the result.
-static bool ConnectWithin(SOCKET s, const sockaddr_in& address, int timeoutMs) {
+SocketHandle SocketOpenStream() {
+    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    return s == INVALID_SOCKET ? kNoSocket : static_cast<SocketHandle>(s);
+}
+
+bool SocketConnectWithin(SocketHandle socket, const sockaddr_in& address, int timeoutMs) {
+    SOCKET s = Native(socket);
     if (!SetBlocking(s, false)) return false;
     if (connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
@@ -71,21 +56,16 @@ static bool ConnectWithin(SOCKET s, const sockaddr_in& address, int timeoutMs) {
     return SetBlocking(s, true);
 }
 
-SocketHandle SocketConnect(const char* host, std::uint16_t port, int timeoutMs) {
-    sockaddr_in address;
-    if (!Resolve(host, port, &address)) return kNoSocket;
-    SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET) return kNoSocket;
-    if (!ConnectWithin(s, address, timeoutMs)) {
-        closesocket(s);
-        return kNoSocket;
-    }
-    // Requests are small and each waits for its reply: send them at once.
+void SocketSetNoDelay(SocketHandle socket) {
     BOOL on = TRUE;
-    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+    setsockopt(Native(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
+               sizeof on);
+}
+
+void SocketSetSendTimeout(SocketHandle socket, int timeoutMs) {
     DWORD limit = static_cast<DWORD>(timeoutMs);
-    setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit), sizeof limit);
-    return static_cast<SocketHandle>(s);
+    setsockopt(Native(socket), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit),
+               sizeof limit);
 }
 
 void SocketClose(SocketHandle socket) {
