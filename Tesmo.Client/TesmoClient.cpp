@@ -255,21 +255,12 @@ bool TesmoClient::GetTrend(int* count, strMachine* machine, strVariable* variabl
         return false;
 
     ByteView reply(reinterpret_cast<unsigned char*>(receiveBuffer), length);
-    std::int32_t samples = reply.I32(kTrendCountOffset);
-    if (samples < 0 ||
-        length != kTrendSamplesOffset + static_cast<std::uint64_t>(samples) * kTrendSampleSize) {
+    std::int32_t samples;
+    if (!ReadTrendReply(reply, &trendValues, &samples)) {
         Disconnect();
         return false;
     }
-    if (samples > 0) {
-        trendValues = new strTimeValue[static_cast<std::size_t>(samples)];
-        for (std::int32_t i = 0; i < samples; ++i) {
-            std::size_t at = kTrendSamplesOffset + static_cast<std::size_t>(i) * kTrendSampleSize;
-            trendValues[i].time = reply.I32(at);
-            trendValues[i].value = reply.F32(at + sizeof(std::int32_t));
-        }
-        countOfTrendValues = samples;
-    }
+    countOfTrendValues = samples;
     *count = samples;
     return true;
 }
@@ -303,27 +294,11 @@ bool TesmoClient::GetAnalisis(strAnalisisData* data, strMachine* machine, strAna
         return true;
     }
     ByteView reply(reinterpret_cast<unsigned char*>(receiveBuffer), length);
-    std::int32_t values = reply.I32(kAnalisisCountOffset);
-    if (values < 0 ||
-        length != kAnalisisValuesOffset + static_cast<std::uint64_t>(values) * kAnalisisValueSize) {
+    if (!ReadAnalisisReply(reply, data, &analisisValues)) {
         Disconnect();
         return false;
     }
-    data->type = static_cast<char>(reply.U8(kAnalisisTypeOffset));
-    data->time = reply.I32(kAnalisisTimeOffset);
-    data->rpm = reply.F32(kAnalisisRpmOffset);
-    data->fs = reply.F32(kAnalisisResultFsOffset);
-    data->fmin = reply.F32(kAnalisisFminOffset);
-    data->fmax = reply.F32(kAnalisisResultFmaxOffset);
-    data->kw = reply.F32(kAnalisisKwOffset);
-    data->count = values;
-    if (values > 0) {
-        analisisValues = new float[static_cast<std::size_t>(values)];
-        for (std::int32_t i = 0; i < values; ++i)
-            analisisValues[i] =
-                reply.F32(kAnalisisValuesOffset + static_cast<std::size_t>(i) * kAnalisisValueSize);
-        countOfAnalisisValues = values;
-    }
+    countOfAnalisisValues = data->count;
     return true;
 }
 

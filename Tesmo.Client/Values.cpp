@@ -134,4 +134,45 @@ bool ApplyValues(ByteView payload, bool currentProtocol, strMachine* machine) {
     return true;
 }
 
+bool ReadTrendReply(ByteView reply, strTimeValue** values, std::int32_t* count) {
+    std::int32_t samples = reply.I32(kTrendCountOffset);
+    if (samples < 0 || reply.Size() != kTrendSamplesOffset +
+                                           static_cast<std::uint64_t>(samples) * kTrendSampleSize)
+        return false;
+    *values = nullptr;
+    if (samples > 0) {
+        *values = new strTimeValue[static_cast<std::size_t>(samples)];
+        for (std::int32_t i = 0; i < samples; ++i) {
+            std::size_t at = kTrendSamplesOffset + static_cast<std::size_t>(i) * kTrendSampleSize;
+            (*values)[i].time = reply.I32(at);
+            (*values)[i].value = reply.F32(at + sizeof(std::int32_t));
+        }
+    }
+    *count = samples;
+    return true;
+}
+
+bool ReadAnalisisReply(ByteView reply, strAnalisisData* data, float** values) {
+    std::int32_t count = reply.I32(kAnalisisCountOffset);
+    if (count < 0 || reply.Size() != kAnalisisValuesOffset +
+                                         static_cast<std::uint64_t>(count) * kAnalisisValueSize)
+        return false;
+    data->type = static_cast<char>(reply.U8(kAnalisisTypeOffset));
+    data->time = reply.I32(kAnalisisTimeOffset);
+    data->rpm = reply.F32(kAnalisisRpmOffset);
+    data->fs = reply.F32(kAnalisisResultFsOffset);
+    data->fmin = reply.F32(kAnalisisFminOffset);
+    data->fmax = reply.F32(kAnalisisResultFmaxOffset);
+    data->kw = reply.F32(kAnalisisKwOffset);
+    data->count = count;
+    *values = nullptr;
+    if (count > 0) {
+        *values = new float[static_cast<std::size_t>(count)];
+        for (std::int32_t i = 0; i < count; ++i)
+            (*values)[i] =
+                reply.F32(kAnalisisValuesOffset + static_cast<std::size_t>(i) * kAnalisisValueSize);
+    }
+    return true;
+}
+
 }  // namespace tesmo
