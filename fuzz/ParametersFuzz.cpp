@@ -1,0 +1,54 @@
+// A query string through the parameter document the HTTP library builds and
+// the service's reading of it. Checks that every parameter of the document
+// (named once, addressable as a path) is found by the service, with the text
+// of a String parameter as the document holds it.
+#include <cstring>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "FuzzCheck.h"
+#include "Limits.h"
+#include "ParameterDocument.h"
+#include "service/JsonReader.h"
+
+namespace {
+
+constexpr uint32_t kValueCapacity = 4096;
+
+// Keys the path grammar can address as one segment.
+bool IsAddressable(const std::string& key) {
+    return !key.empty() && key.find_first_of(".[") == std::string::npos &&
+           key.find('\0') == std::string::npos;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
+    std::string query(reinterpret_cast<const char*>(data), size);
+    query = query.c_str();
+    std::vector<char> document(portavex::kParameterCapacity + 1);
+    if (!portavex::BuildParameterDocument(document.data(), &query[0])) return 0;
+    // Keys are compared as written, so escaped keys are left out.
+    if (std::strchr(document.data(), '\\') != nullptr) return 0;
+
+    std::map<std::string, int> uses;
+    auto countKeys = [&uses](int depth, nlohmann::json::parse_event_t event,
+                             nlohmann::json& parsed) {
+        if (depth == 1 && event == nlohmann::json::parse_event_t::key)
+            uses[parsed.get<std::string>()]++;
+        return true;
+    };
+    auto json = nlohmann::json::parse(document.data(), countKeys, false);
+    FUZZ_CHECK(json.is_object());
+    std::vector<char> value(kValueCapacity + 1);
+    for (const auto& member : json.items()) {
+        if (uses[member.key()] != 1 || !IsAddressable(member.key())) continue;
+        FUZZ_CHECK(
+            JsonGetValue(document.data(), member.key().c_str(), value.data(), kValueCapacity));
+        if (member.value().is_string())
+            FUZZ_CHECK(member.value().get<std::string>() == value.data());
+    }
+    return 0;
+}
