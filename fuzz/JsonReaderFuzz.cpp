@@ -1,7 +1,8 @@
 // A document and a path through JsonGetValue. Input: a byte giving the
 // capacity, then the document, a NUL and the path. Checks that the value never
 // exceeds its capacity, that a failed look-up leaves the value untouched, and
-// that a plain key of a document nlohmann-json accepts as an object is found.
+// that a plain key of a document nlohmann-json accepts as an object is found,
+// and so is every element of an array it holds.
 #include <cstdint>
 #include <cstring>
 #include <nlohmann/json.hpp>
@@ -25,15 +26,29 @@ bool IsPlainKey(const std::string& path) {
     return true;
 }
 
-// A look-up that must succeed: a key of the top-level object of a document
-// without escapes (keys are compared as written).
+// A look-up that must succeed: a key named once in the top-level object of a
+// document without escapes (keys are compared as written).
 void CheckFound(const std::string& document, const std::string& path) {
     if (!IsPlainKey(path) || document.find('\\') != std::string::npos) return;
-    auto json = nlohmann::json::parse(document, nullptr, false);
-    if (json.is_discarded() || !json.is_object() || !json.contains(path)) return;
+    int uses = 0;
+    auto countPath = [&uses, &path](int depth, nlohmann::json::parse_event_t event,
+                                    nlohmann::json& parsed) {
+        if (depth == 1 && event == nlohmann::json::parse_event_t::key && parsed == path) uses++;
+        return true;
+    };
+    auto json = nlohmann::json::parse(document, countPath, false);
+    // Of a key named twice the reader takes the first, nlohmann-json the last.
+    if (json.is_discarded() || !json.is_object() || uses != 1) return;
     std::vector<char> value(kLargeCapacity + 1);
     if (document.size() >= kLargeCapacity) return;
     FUZZ_CHECK(JsonGetValue(document.c_str(), path.c_str(), value.data(), kLargeCapacity));
+    const auto& member = json[path];
+    if (member.is_string()) FUZZ_CHECK(member.get<std::string>() == value.data());
+    if (!member.is_array()) return;
+    for (size_t i = 0; i < member.size(); i++) {
+        std::string element = path + "[" + std::to_string(i) + "]";
+        FUZZ_CHECK(JsonGetValue(document.c_str(), element.c_str(), value.data(), kLargeCapacity));
+    }
 }
 
 }  // namespace

@@ -72,14 +72,65 @@ std::string Decode(const std::string& text) {
     return out;
 }
 
+struct strPiece {
+    std::string name;
+    std::string value;
+};
+
+// The parameters of a query as the document must list them, decoded.
+std::vector<strPiece> SplitQuery(const std::string& query) {
+    std::vector<strPiece> pieces;
+    size_t start = 0;
+    for (;;) {
+        size_t end = query.find('&', start);
+        std::string segment = query.substr(start, end - start);
+        segment.erase(0, segment.find_first_not_of('='));
+        if (!segment.empty()) {
+            size_t equals = segment.find('=');
+            std::string value = equals == std::string::npos ? "" : segment.substr(equals + 1);
+            pieces.push_back({Decode(segment.substr(0, equals)), Decode(value)});
+        }
+        if (end == std::string::npos) return pieces;
+        start = end + 1;
+    }
+}
+
+bool HasNul(const std::string& text) {
+    return text.find('\0') != std::string::npos;
+}
+
+bool IsAscii(const std::string& text) {
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
 void CheckParameters(char* query) {
+    std::vector<strPiece> pieces = SplitQuery(query);
+    bool refused = false;
+    for (const strPiece& piece : pieces)
+        refused = refused || HasNul(piece.name) || HasNul(piece.value);
+
     std::vector<char> document(kParameterCapacity + 1);
-    if (!BuildParameterDocument(document.data(), query)) return;
+    FUZZ_CHECK(BuildParameterDocument(document.data(), query) == !refused);
+    if (refused) return;
     size_t length = std::strlen(document.data());
     FUZZ_CHECK(length <= kParameterCapacity);
-    auto json = nlohmann::json::parse(document.data(), document.data() + length, nullptr, false);
+    std::vector<std::string> names;
+    auto collect = [&names](int depth, nlohmann::json::parse_event_t event,
+                            nlohmann::json& parsed) {
+        if (depth == 1 && event == nlohmann::json::parse_event_t::key)
+            names.push_back(parsed.get<std::string>());
+        return true;
+    };
+    auto json = nlohmann::json::parse(document.data(), document.data() + length, collect, false);
     FUZZ_CHECK(!json.is_discarded());
     FUZZ_CHECK(json.is_object());
+    if (json.contains("error")) return;  // the document that says it overflowed
+    // Names that are plain ASCII come through as they were sent, in order.
+    FUZZ_CHECK(names.size() == pieces.size());
+    for (size_t i = 0; i < names.size(); i++)
+        if (IsAscii(pieces[i].name)) FUZZ_CHECK(names[i] == pieces[i].name);
 }
 
 void CheckRequest(char* view) {
