@@ -1,8 +1,8 @@
 // A document and a path through JsonGetValue. Input: a byte giving the
 // capacity, then the document, a NUL and the path. Checks that the value never
 // exceeds its capacity, that a failed look-up leaves the value untouched, and
-// that a plain key of a document nlohmann-json accepts as an object is found,
-// and so is every element of an array it holds.
+// that in a document nlohmann-json accepts as an object every member and
+// element is found at its path, with the same value.
 #include <cstdint>
 #include <cstring>
 #include <nlohmann/json.hpp>
@@ -16,39 +16,68 @@ namespace {
 
 const char kUntouched = '\x5a';
 constexpr uint32_t kLargeCapacity = 4096;
+// Paths tried per document, so that wide documents stay quick.
+constexpr int kMostPaths = 200;
 
-bool IsPlainKey(const std::string& path) {
-    if (path.empty()) return false;
-    for (char c : path) {
-        bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (!letter && c != '_') return false;
-    }
-    return true;
+// Keys the path grammar can address as one segment.
+bool IsAddressable(const std::string& key) {
+    return !key.empty() && key.find_first_of(".[") == std::string::npos;
 }
 
-// A look-up that must succeed: a key named once in the top-level object of a
-// document without escapes (keys are compared as written).
-void CheckFound(const std::string& document, const std::string& path) {
-    if (!IsPlainKey(path) || document.find('\\') != std::string::npos) return;
-    int uses = 0;
-    auto countPath = [&uses, &path](int depth, nlohmann::json::parse_event_t event,
-                                    nlohmann::json& parsed) {
-        if (depth == 1 && event == nlohmann::json::parse_event_t::key && parsed == path) uses++;
+// Parses document with nlohmann-json; discarded when it is no JSON or an
+// object names a key twice (the reader takes the first, nlohmann-json the last).
+nlohmann::json ParseUnique(const std::string& document) {
+    std::vector<std::vector<std::string>> open;
+    bool twice = false;
+    auto watch = [&open, &twice](int, nlohmann::json::parse_event_t event, nlohmann::json& parsed) {
+        using eEvent = nlohmann::json::parse_event_t;
+        if (event == eEvent::object_start) open.emplace_back();
+        if (event == eEvent::object_end) open.pop_back();
+        if (event == eEvent::key) {
+            std::vector<std::string>& keys = open.back();
+            std::string key = parsed.get<std::string>();
+            for (const std::string& seen : keys) twice = twice || seen == key;
+            keys.push_back(key);
+        }
         return true;
     };
-    auto json = nlohmann::json::parse(document, countPath, false);
-    // Of a key named twice the reader takes the first, nlohmann-json the last.
-    if (json.is_discarded() || !json.is_object() || uses != 1) return;
+    nlohmann::json json = nlohmann::json::parse(document, watch, false);
+    return twice ? nlohmann::json(nlohmann::json::value_t::discarded) : json;
+}
+
+// Every value below node is found at its path, with its text: a String as
+// written, anything else as JSON text equal to the value.
+void CheckBelow(const std::string& document, const nlohmann::json& node, const std::string& path,
+                int* budget) {
     std::vector<char> value(kLargeCapacity + 1);
-    if (document.size() >= kLargeCapacity) return;
-    FUZZ_CHECK(JsonGetValue(document.c_str(), path.c_str(), value.data(), kLargeCapacity));
-    const auto& member = json[path];
-    if (member.is_string()) FUZZ_CHECK(member.get<std::string>() == value.data());
-    if (!member.is_array()) return;
-    for (size_t i = 0; i < member.size(); i++) {
-        std::string element = path + "[" + std::to_string(i) + "]";
-        FUZZ_CHECK(JsonGetValue(document.c_str(), element.c_str(), value.data(), kLargeCapacity));
+    for (const auto& member : node.items()) {
+        if (--*budget < 0) return;
+        std::string below;
+        if (node.is_array()) {
+            below = path + "[" + member.key() + "]";
+        } else {
+            if (!IsAddressable(member.key())) continue;
+            below = path.empty() ? member.key() : path + "." + member.key();
+        }
+        FUZZ_CHECK(JsonGetValue(document.c_str(), below.c_str(), value.data(), kLargeCapacity));
+        if (member.value().is_string()) {
+            FUZZ_CHECK(member.value().get<std::string>() == value.data());
+        } else {
+            FUZZ_CHECK(nlohmann::json::parse(value.data(), nullptr, false) == member.value());
+        }
+        if (member.value().is_structured()) CheckBelow(document, member.value(), below, budget);
     }
+}
+
+// Look-ups that must succeed: every addressable path of a document that
+// nlohmann-json accepts as an object, has no escapes (keys are compared as
+// written) and fits the value.
+void CheckFound(const std::string& document) {
+    if (document.find('\\') != std::string::npos || document.size() >= kLargeCapacity) return;
+    nlohmann::json json = ParseUnique(document);
+    if (json.is_discarded() || !json.is_object()) return;
+    int budget = kMostPaths;
+    CheckBelow(document, json, "", &budget);
 }
 
 }  // namespace
@@ -68,6 +97,6 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     } else {
         for (char c : value) FUZZ_CHECK(c == kUntouched);
     }
-    CheckFound(document, path);
+    CheckFound(document);
     return 0;
 }
