@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -42,8 +41,42 @@ struct strCommandResult {
     std::string output;
 };
 
-// Runs a command line with standard output and error captured; while it
-// runs, any message box of the program is closed so that it cannot hang.
+// Moves what waits in the pipe into output, without waiting for more: a
+// process the child started may hold the pipe open long after it ended.
+void Drain(HANDLE pipe, std::string& output) {
+    DWORD available = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        char chunk[512];
+        DWORD count = 0;
+        const DWORD wanted = available < sizeof chunk ? available : sizeof chunk;
+        if (!ReadFile(pipe, chunk, wanted, &count, nullptr) || count == 0) return;
+        output.append(chunk, count);
+    }
+}
+
+// Waits for the process to end, draining its output pipe (if any) and
+// closing any message box of the program so that it cannot hang; ends it
+// when the time is up. Returns its exit code.
+DWORD WaitForProcess(const PROCESS_INFORMATION& process, HANDLE pipe, std::string& output) {
+    DWORD exitCode = kExitInvalidArgument;
+    for (DWORD waited = 0; waited < kTimeoutMs; waited += kPollMs) {
+        if (pipe != nullptr) Drain(pipe, output);
+        if (WaitForSingleObject(process.hProcess, kPollMs) == WAIT_OBJECT_0) break;
+        HWND box = FindWindowA(nullptr, "TesmoApi 1.0");
+        if (box != nullptr) PostMessageA(box, WM_CLOSE, 0, 0);
+    }
+    if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, INFINITE);
+    }
+    if (pipe != nullptr) Drain(pipe, output);
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return exitCode;
+}
+
+// Runs a console command line with standard output and error captured.
 strCommandResult RunCommand(const std::string& commandLine) {
     strCommandResult result;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -61,32 +94,24 @@ strCommandResult RunCommand(const std::string& commandLine) {
     const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
                                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
     CloseHandle(writeEnd);
-    if (!started) {
-        CloseHandle(readEnd);
-        return result;
-    }
-    std::thread reader([&] {
-        char chunk[512];
-        DWORD count;
-        while (ReadFile(readEnd, chunk, sizeof chunk, &count, nullptr) && count > 0) {
-            result.output.append(chunk, count);
-        }
-    });
-    for (DWORD waited = 0; waited < kTimeoutMs; waited += kPollMs) {
-        if (WaitForSingleObject(process.hProcess, kPollMs) == WAIT_OBJECT_0) break;
-        HWND box = FindWindowA(nullptr, "TesmoApi 1.0");
-        if (box != nullptr) PostMessageA(box, WM_CLOSE, 0, 0);
-    }
-    if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 1);
-        WaitForSingleObject(process.hProcess, INFINITE);
-    }
-    GetExitCodeProcess(process.hProcess, &result.exitCode);
-    reader.join();
+    if (started) result.exitCode = WaitForProcess(process, readEnd, result.output);
     CloseHandle(readEnd);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
     return result;
+}
+
+// Runs the program itself, inheriting nothing: the desktop process its
+// message box may start must not hold this process's handles.
+DWORD RunProgram(const std::string& arguments) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string line = "\"" + OwnFolder() + "TesmoApi.exe\"" + arguments;
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return kExitInvalidArgument - 1;
+    }
+    std::string ignored;
+    return WaitForProcess(process, nullptr, ignored);
 }
 
 // The number after "<field> :" in an sc query report, or -1.
@@ -320,11 +345,10 @@ TEST_F(ServiceTest, FailedStartStopsWithTheServiceSpecificCode) {
 }
 
 TEST(ProgramCommandLine, AnythingButASwitchOrNothingExitsMinusOne) {
-    const std::string program = "\"" + OwnFolder() + "TesmoApi.exe\"";
     for (const char* arguments : {" /unknown", " /Install x", " /INSTALL", " /admuninstall"}) {
-        EXPECT_EQ(kExitInvalidArgument, RunCommand(program + arguments).exitCode) << arguments;
+        EXPECT_EQ(kExitInvalidArgument, RunProgram(arguments)) << arguments;
     }
-    EXPECT_EQ(0u, RunCommand(program).exitCode)
+    EXPECT_EQ(0u, RunProgram(""))
         << "without arguments, outside the service manager, it ends at once";
 }
 
