@@ -60,8 +60,8 @@ class PORTAVEX_API Portavex {
     // The port the server listens on; 0 when it is not listening.
     unsigned short GetPort() const;
     // Seconds a connection may take to deliver a complete request before it
-    // is closed without an answer (default 60; at least 1). Applies to new
-    // connections.
+    // is closed without an answer (default 60; at least 1, at most 30 days).
+    // Applies to new connections.
     void SetIdleTimeout(int seconds);
     // Never serve the file at path, whatever name a request uses for it.
     // False when the file cannot be opened.

@@ -32,6 +32,9 @@ constexpr uint64_t kFileSizeLimit = 4ull * 1024 * 1024 * 1024;
 constexpr size_t kHeaderSize = 256;
 constexpr int kListenBacklog = 100;
 constexpr int kDefaultIdleTimeoutSeconds = 60;
+// Longest idle time-out: 30 days, so that the time-out in milliseconds
+// still fits the 32-bit socket options of Windows.
+constexpr int kMaxIdleTimeoutSeconds = 30 * 24 * 3600;
 // Longest wait of a connection thread before it looks again at whether the
 // server is going away.
 constexpr int kWaitSliceMilliseconds = 200;

@@ -1,5 +1,6 @@
 #include "Portavex.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -105,7 +106,7 @@ unsigned short Portavex::GetPort() const {
 
 void Portavex::SetIdleTimeout(int seconds) {
     std::lock_guard<std::mutex> guard(connections->lock);
-    connections->idleTimeoutSeconds = seconds > 0 ? seconds : 1;
+    connections->idleTimeoutSeconds = std::min(std::max(seconds, 1), kMaxIdleTimeoutSeconds);
 }
 
 bool Portavex::HideFile(const char* path) {
