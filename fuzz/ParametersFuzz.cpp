@@ -1,7 +1,9 @@
 // A query string through the parameter document the HTTP library builds and
 // the service's reading of it. Checks that every parameter of the document
 // (named once, addressable as a path) is found by the service, with the text
-// of a String parameter as the document holds it.
+// of a String parameter as the document holds it. Also checks that the HTTP
+// library writes a parameter name exactly as the service's JSON writer escapes
+// the same text: both read it as UTF-8 or else as Windows-1252.
 #include <cstring>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -11,6 +13,7 @@
 #include "FuzzCheck.h"
 #include "Limits.h"
 #include "ParameterDocument.h"
+#include "api/JsonOutput.h"
 #include "service/JsonReader.h"
 
 namespace {
@@ -23,11 +26,27 @@ bool IsAddressable(const std::string& key) {
            key.find('\0') == std::string::npos;
 }
 
+// The text as the only parameter name, every byte percent-encoded.
+void CheckNameConversion(const std::string& text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string query;
+    for (unsigned char c : text) query += {'%', kHex[c >> 4], kHex[c & 0xF]};
+    query += "=1";
+    std::vector<char> document(portavex::kParameterCapacity + 1);
+    FUZZ_CHECK(portavex::BuildParameterDocument(document.data(), &query[0]));
+    std::vector<char> escaped(portavex::kParameterCapacity + 1);
+    uint32_t length =
+        JsonEscapeText(text.c_str(), escaped.data(), static_cast<uint32_t>(escaped.size()));
+    if (length + std::strlen("{\"\":1}") > portavex::kParameterCapacity) return;
+    FUZZ_CHECK("{\"" + std::string(escaped.data()) + "\":1}" == document.data());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     std::string query(reinterpret_cast<const char*>(data), size);
     query = query.c_str();
+    if (!query.empty()) CheckNameConversion(query);
     std::vector<char> document(portavex::kParameterCapacity + 1);
     if (!portavex::BuildParameterDocument(document.data(), &query[0])) return 0;
     // Keys are compared as written, so escaped keys are left out.
