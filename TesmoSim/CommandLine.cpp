@@ -24,7 +24,9 @@ const char kUsage[] =
     "  --password TEXT     password accepted at login (default demo); any other\n"
     "                      login is refused\n"
     "  --plant KIND        demo (default), large (a catalogue just under the reply\n"
-    "                      bound) or empty (no groups, no machines)\n"
+    "                      bound), empty (no groups, no machines) or edge (names\n"
+    "                      with quotes, backslashes, tabs and Windows-1252\n"
+    "                      letters, NaN and infinite values, the largest spectrum)\n"
     "  --seed N            seed of the simulated values (default 1)\n"
     "  --fault SPEC        inject a fault, EXCHANGE:KIND[:EVERY]; may be repeated\n"
     "                        EXCHANGE  login, stamp, catalogue, kinds, values,\n"
@@ -43,8 +45,10 @@ struct strPlantName {
     const char* text;
     eSimPlant plant;
 };
-const strPlantName kPlants[] = {
-    {"demo", eSimPlant::Demo}, {"large", eSimPlant::Large}, {"empty", eSimPlant::Empty}};
+const strPlantName kPlants[] = {{"demo", eSimPlant::Demo},
+                                {"large", eSimPlant::Large},
+                                {"empty", eSimPlant::Empty},
+                                {"edge", eSimPlant::Edge}};
 
 // A whole-text decimal number within [lowest, highest].
 bool ParseNumber(const char* text, long long lowest, long long highest, long long* out) {

@@ -1,8 +1,10 @@
-// The demo, large and empty plants.
+// The demo, large, empty and edge plants.
 #include "Plant.h"
 
 #include <cstdio>
 #include <initializer_list>
+#include <limits>
+#include <string>
 #include <utility>
 
 #include "Replies.h"
@@ -106,7 +108,9 @@ strSimLevels BothLevels(float highHigh, float high, float low, float lowLow) {
 class MachineBuilder {
   public:
     MachineBuilder(strSimMachine* target, int position)
-        : machine(target), base(position * kNumbersPerMachine) {}
+        : machine(target),
+          base(position * kNumbersPerMachine),
+          pointNumbers(target->CountOfPointVariables()) {}
 
     void Point(std::int16_t number, char letter, const char* name,
                std::initializer_list<const strMeasure*> measures, std::int16_t skipped = 0) {
@@ -134,6 +138,12 @@ class MachineBuilder {
         strSimVariable variable = Variable(slot, name, units, nominal, eSignal::Level);
         variable.levels = levels;
         machine->analog.push_back(std::move(variable));
+    }
+
+    // An ANALOG variable without levels whose value moves as signal does.
+    void Unlevelled(const char* name, eSignal signal, double nominal) {
+        Analog(name, "", strSimLevels(), nominal);
+        machine->analog.back().signal = signal;
     }
 
     void Rpm(const char* name, double nominal) {
@@ -198,7 +208,7 @@ class MachineBuilder {
 
     strSimMachine* machine;
     int base;
-    int pointNumbers = 0;
+    int pointNumbers;
 };
 
 enum class eKind { Pump, Fan, Compressor, Gearbox };
@@ -460,6 +470,50 @@ strSimPlant BuildLarge(std::uint32_t seed) {
     return plant;
 }
 
+// Edge plant: one machine of each kind, with awkward names; the pump also
+// has awkward values and the largest stored spectrum.
+const strMachineSpec kEdgeMachines[] = {
+    {TesmoSimEdge::kMachineQuote, 0, eKind::Pump, eCondition::Normal, eFault::None, 0},
+    {TesmoSimEdge::kMachineBackslash, 0, eKind::Fan, eCondition::Alarm, eFault::Unbalance, 2},
+    {TesmoSimEdge::kMachineTab, 1, eKind::Compressor, eCondition::Normal, eFault::None, 0},
+    {TesmoSimEdge::kMachineFull, 1, eKind::Gearbox, eCondition::Normal, eFault::None, 0},
+};
+static_assert(std::char_traits<char>::length(TesmoSimEdge::kMachineFull) == tesmo::kNameFieldSize,
+              "the full name fills its field");
+
+const strMeasure kEdgeMeasure = {
+    TesmoSimEdge::kMeasureName, "\"\xB5m\"\\", 100.0f, 65.0f, 25, eSignal::Level};
+// The edge spectrum's definition: 0 to 20 kHz in 12800 lines, one average.
+constexpr float kEdgeFmax = 20000;
+constexpr std::uint16_t kEdgeLines = 12800;
+static_assert(tesmo::kAnalisisValuesOffset +
+                      tesmo::kAnalisisValueSize * TesmoSimEdge::kLargestSpectrumValues <=
+                  tesmo::kMaxReplyPayload,
+              "the largest spectrum fits an analysis reply");
+static_assert(tesmo::kAnalisisValuesOffset +
+                      tesmo::kAnalisisValueSize * (TesmoSimEdge::kLargestSpectrumValues + 1) >
+                  tesmo::kMaxReplyPayload,
+              "one value more does not");
+
+strSimPlant BuildEdge(std::uint32_t seed) {
+    strSimPlant plant;
+    plant.groups = {TesmoSimEdge::kGroupQuoted, TesmoSimEdge::kGroupLetters};
+    int position = 0;
+    for (const strMachineSpec& spec : kEdgeMachines)
+        plant.machines.push_back(BuildMachine(spec, position++, seed));
+    strSimMachine& pump = plant.machines[0];
+    MachineBuilder add(&pump, 0);
+    add.Point(5, 'H', TesmoSimEdge::kPointName, {&kEdgeMeasure});
+    add.Unlevelled("Presi\xF3n \"NaN\"", eSignal::Fixed, std::numeric_limits<double>::quiet_NaN());
+    add.Unlevelled("Caudal \\ +inf", eSignal::Fixed, std::numeric_limits<double>::infinity());
+    add.Unlevelled("Caudal \\ -inf", eSignal::Fixed, -std::numeric_limits<double>::infinity());
+    add.Unlevelled("Sensor intermitente", eSignal::Dropout, 4.0);
+    add.Spectrum(static_cast<int>(pump.points.size()) - 1, 0, kEdgeFmax, kEdgeLines, 1, false);
+    pump.analyses.back().stored = TesmoSimEdge::kLargestSpectrumValues;
+    pump.analyses.back().offset = pump.analyses.front().offset;
+    return plant;
+}
+
 }  // namespace
 
 int strSimMachine::CountOfPointVariables() const {
@@ -474,6 +528,8 @@ strSimPlant BuildPlant(eSimPlant which, std::uint32_t seed) {
             return BuildDemo(seed);
         case eSimPlant::Large:
             return BuildLarge(seed);
+        case eSimPlant::Edge:
+            return BuildEdge(seed);
         case eSimPlant::Empty:
             break;
     }

@@ -29,6 +29,8 @@ enum class eSignal {
     Phase,    // an angle wandering around its nominal
     Speed,    // running speed: nominal with small variation, 0 when stopped
     Digital,  // 1 while the machine runs, 0 when stopped
+    Fixed,    // its nominal at every time, even NaN or an infinity
+    Dropout,  // a level that a failing sensor reports as NaN at times
 };
 
 struct strSimLevels {
@@ -67,6 +69,7 @@ struct strSimAnalysis {
     std::uint16_t samples = 0;
     float fs = 0;
     std::int32_t offset = 0;  // seconds after each storage period at which it is stored
+    std::int32_t stored = 0;  // values of a stored spectrum; 0: one per line
 };
 
 struct strSimSpecial {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "SimHash.h"
 #include "TesmoProtocol.h"
@@ -28,6 +29,8 @@ constexpr double kAlarmMiddle = 0.5;
 constexpr double kAlarmSwing = 0.3;
 constexpr double kTripFactor = 1.25;
 constexpr double kTripSwing = 0.1;
+// A dropping-out sensor reports NaN whenever the noise lies below this.
+constexpr double kDropoutBelow = -0.3;
 // What is left of a level while the machine stands still.
 constexpr double kStoppedResidue = 0.05;
 
@@ -117,8 +120,10 @@ void AddPeak(std::vector<float>* lines, double position, double amplitude) {
 void Spectrum(const strSimContext& context, const std::vector<strComponent>& components,
               double overall, const strSimAnalysis& analysis, std::int32_t t,
               std::vector<float>* out) {
-    out->assign(analysis.lines, 0.0f);
-    double resolution = analysis.fmax / analysis.lines;
+    std::size_t count = analysis.stored > 0 ? static_cast<std::size_t>(analysis.stored)
+                                            : static_cast<std::size_t>(analysis.lines);
+    out->assign(count, 0.0f);
+    double resolution = analysis.fmax / static_cast<double>(count);
     std::uint64_t key = Hash3(context.seed, static_cast<std::uint64_t>(analysis.offset),
                               static_cast<std::uint64_t>(t));
     for (std::size_t j = 0; j < out->size(); ++j)
@@ -168,6 +173,13 @@ double VariableValue(const strSimContext& context, const strSimMachine& machine,
             return running ? variable.nominal * (1 + kSpeedSwing * wave) : 0.0;
         case eSignal::Phase:
             return variable.nominal + kPhaseSwingDegrees * wave;
+        case eSignal::Fixed:
+            return variable.nominal;
+        case eSignal::Dropout:
+            if (Noise(context.seed, static_cast<std::uint64_t>(variable.number),
+                      static_cast<std::uint64_t>(t)) < kDropoutBelow)
+                return std::numeric_limits<double>::quiet_NaN();
+            break;
         case eSignal::Level:
             break;
     }

@@ -24,6 +24,7 @@ enum class eSimPlant {
     Demo,   // the demonstration plant described in TesmoSimDemo below
     Large,  // many machines; its catalogue reply lies just under the reply bound
     Empty,  // no groups and no machines
+    Edge,   // awkward texts and values, the largest analysis: see TesmoSimEdge below
 };
 
 // Everything Start needs. The defaults suit tests: port 0 lets the system
@@ -177,5 +178,43 @@ constexpr int kAnalysisPeriod = 4 * 3600;
 // Trend samples and stored analyses reach back this far before "now".
 constexpr int kHistorySeconds = 400 * 86400;
 }  // namespace TesmoSimDemo
+
+// Facts of the edge plant, which holds what is hard to carry through: texts
+// with a double quote, a backslash, a tab and Windows-1252 letters ("\x80" is
+// the euro sign, "\x9C" the ligature oe), a name filling its whole field,
+// values that are NaN or infinite, and the largest stored spectrum a reply
+// can carry. Its machines take the demo plant's layouts and numbering (a
+// pump, a fan, a compressor and a gearbox, in that order); the pump has a
+// further point and further ANALOG variables.
+namespace TesmoSimEdge {
+constexpr const char* kGroupQuoted = "Sala \"A\" C:\\planta";
+constexpr const char* kGroupLetters =
+    "Se\xF1"
+    "ales\t\x80 \x9C";
+
+constexpr const char* kMachineQuote = "E-1 \"Bomba\"";          // pump, normal
+constexpr const char* kMachineBackslash = "E-2 C:\\Bombas\\2";  // fan, alarm
+constexpr const char* kMachineTab = "E-3\tCompresor";           // compressor, normal
+// Fills the whole 50-byte field without a terminator; a client keeping 49
+// characters sees kMachineFullId.
+constexpr const char* kMachineFull =
+    "E-4 \"Reductor\" \\ \xC1rea\t\x80 - l\xEDnea de prueba 12345678";
+constexpr const char* kMachineFullId =
+    "E-4 \"Reductor\" \\ \xC1rea\t\x80 - l\xEDnea de prueba 1234567";
+
+// The pump's further point (its seventh, number 5 'H') and its one variable.
+constexpr const char* kPointName = "Punto \"5\" \\ \t\xD1";
+constexpr const char* kMeasureName = "Medida \"pico\" \\ \x80";
+constexpr int kVarMeasure = 17;
+// The pump's further ANALOG variables.
+constexpr int kVarNaN = 73;       // always NaN
+constexpr int kVarPlusInf = 74;   // always +infinity
+constexpr int kVarMinusInf = 75;  // always -infinity
+constexpr int kVarDropout = 76;   // a level with NaN samples among its trend
+// The spectrum of the further point's variable: its stored results carry
+// (262240 - 43) / 4 values, the most an analysis reply can hold.
+constexpr int kSpectrumPosition = 11;  // among the pump's analyses
+constexpr int kLargestSpectrumValues = 65549;
+}  // namespace TesmoSimEdge
 
 #endif  // TESMO_SIM_TESMOSIM_H

@@ -1,0 +1,124 @@
+// The edge plant: its awkward names reach the wire whole, its NaN and
+// infinite values are sent as such, and its largest stored spectrum fills an
+// analysis reply to the bound, all in the layouts the client reads.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "CatalogueWalk.h"
+#include "SimTestSupport.h"
+
+namespace {
+
+using namespace TesmoSimEdge;
+
+class EdgePlant : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        plant = BuildPlant(eSimPlant::Edge, 1);
+        EncodeCatalogue(plant, &catalogue);
+        CatalogueWalker walker(Payload(catalogue), catalogue.size() - tesmo::kHeaderSize);
+        walkedWhole = walker.Walk(&walked);
+    }
+
+    // The value a values reply of the pump sends for a variable number.
+    float PumpValue(int number) {
+        const strWalkedMachine& pump = walked.machines[0];
+        auto found = std::find(pump.numbers.begin(), pump.numbers.end(), number);
+        EXPECT_NE(found, pump.numbers.end()) << number;
+        if (found == pump.numbers.end()) return 0;
+        std::size_t entry = static_cast<std::size_t>(found - pump.numbers.begin());
+        Bytes reply;
+        EncodeValues(TestContext(), plant, 0, tesmo::Values, &reply);
+        std::size_t at = tesmo::kMachineStatusSize + entry * tesmo::kValueEntrySize;
+        EXPECT_LE(at + tesmo::kValueEntrySize, AnnouncedLength(reply));
+        return tesmo::LoadF32(Payload(reply) + at);
+    }
+
+    strSimPlant plant;
+    Bytes catalogue;
+    strWalkedCatalogue walked;
+    bool walkedWhole = false;
+};
+
+TEST_F(EdgePlant, CatalogueWalksToTheEndWithEveryNameWhole) {
+    ASSERT_TRUE(walkedWhole);
+    EXPECT_EQ(AnnouncedLength(catalogue), catalogue.size() - tesmo::kHeaderSize);
+    EXPECT_EQ(walked.groups, (std::vector<std::string>{kGroupQuoted, kGroupLetters}));
+    ASSERT_EQ(walked.machines.size(), 4u);
+    const char* const names[] = {kMachineQuote, kMachineBackslash, kMachineTab};
+    for (std::size_t m = 0; m < 3; ++m) EXPECT_EQ(walked.machines[m].name, names[m]);
+    // The full name takes all 50 bytes of its field, no terminator.
+    EXPECT_EQ(walked.machines[3].name.size(), tesmo::kNameFieldSize);
+    EXPECT_EQ(walked.machines[3].name, kMachineFull);
+    EXPECT_EQ(std::string(kMachineFullId), walked.machines[3].name.substr(0, 49));
+    for (const strWalkedMachine& machine : walked.machines)
+        EXPECT_TRUE(machine.referencesValid) << machine.name;
+    // The pump's further point, variables and spectrum follow its own.
+    const strWalkedMachine& pump = walked.machines[0];
+    EXPECT_EQ(pump.points, TesmoSimDemo::kPointCount + 1);
+    EXPECT_EQ(pump.analyses, kSpectrumPosition + 1);
+    EXPECT_EQ(pump.analysisKinds[kSpectrumPosition], tesmo::kWireSpectrum);
+    for (int number : {kVarMeasure, kVarNaN, kVarPlusInf, kVarMinusInf, kVarDropout})
+        EXPECT_EQ(1, std::count(pump.numbers.begin(), pump.numbers.end(), number)) << number;
+    EXPECT_EQ(plant.machines[0].points.back().name, kPointName);
+    EXPECT_EQ(plant.machines[0].points.back().variables[0].name, kMeasureName);
+}
+
+TEST_F(EdgePlant, ValuesReplyCarriesNaNAndInfinities) {
+    ASSERT_TRUE(walkedWhole);
+    EXPECT_TRUE(std::isnan(PumpValue(kVarNaN)));
+    EXPECT_EQ(PumpValue(kVarPlusInf), INFINITY);
+    EXPECT_EQ(PumpValue(kVarMinusInf), -INFINITY);
+    EXPECT_TRUE(std::isfinite(PumpValue(TesmoSimDemo::kVarPressure)));
+}
+
+TEST_F(EdgePlant, DropoutTrendMixesNaNWithNumbers) {
+    strTrendRequest request;
+    request.kind = tesmo::kKindAnalog;
+    request.index = static_cast<std::uint16_t>(kVarDropout - TesmoSimDemo::kVarPressure);
+    request.from = static_cast<std::int32_t>(kTestNow - 86400);
+    request.to = static_cast<std::int32_t>(kTestNow);
+    std::vector<strSample> scratch;
+    Bytes reply;
+    EncodeTrend(TestContext(), plant, 0, request, tesmo::TrendUnmapped, false, &scratch, &reply);
+    const unsigned char* payload = Payload(reply);
+    std::int32_t count = tesmo::LoadI32(payload + tesmo::kTrendCountOffset);
+    ASSERT_EQ(AnnouncedLength(reply), tesmo::kTrendSamplesOffset + tesmo::kTrendSampleSize * count);
+    int missing = 0, finite = 0;
+    for (std::int32_t i = 0; i < count; ++i) {
+        float value =
+            tesmo::LoadF32(payload + tesmo::kTrendSamplesOffset + i * tesmo::kTrendSampleSize + 4);
+        missing += std::isnan(value) ? 1 : 0;
+        finite += std::isfinite(value) ? 1 : 0;
+    }
+    EXPECT_GT(count, 100);
+    EXPECT_GT(missing, 0);
+    EXPECT_GT(finite, 0);
+    EXPECT_EQ(missing + finite, count);
+}
+
+TEST_F(EdgePlant, LargestSpectrumFillsAnAnalysisReplyToTheBound) {
+    strAnalysisRequest request;
+    request.position = kSpectrumPosition;
+    request.from = static_cast<std::int32_t>(kTestNow - 86400);
+    request.to = static_cast<std::int32_t>(kTestNow);
+    std::vector<float> scratch;
+    Bytes reply;
+    EncodeAnalysis(TestContext(), plant, 0, request, tesmo::Analisis, &scratch, &reply);
+    std::uint32_t length = AnnouncedLength(reply);
+    EXPECT_EQ(length, reply.size() - tesmo::kHeaderSize);
+    ASSERT_LE(length, tesmo::kMaxReplyPayload);
+    EXPECT_GT(length + tesmo::kAnalisisValueSize, tesmo::kMaxReplyPayload);
+    const unsigned char* payload = Payload(reply);
+    EXPECT_EQ(tesmo::LoadI32(payload + tesmo::kAnalisisCountOffset), kLargestSpectrumValues);
+    EXPECT_EQ(length, tesmo::kAnalisisValuesOffset +
+                          tesmo::kAnalisisValueSize * std::size_t{kLargestSpectrumValues});
+    float last = tesmo::LoadF32(payload + length - tesmo::kAnalisisValueSize);
+    EXPECT_TRUE(std::isfinite(last));
+    EXPECT_GT(last, 0.0f);
+}
+
+}  // namespace
