@@ -1,6 +1,7 @@
 #include "Response.h"
 
 #include <cinttypes>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -17,14 +18,23 @@ const char* const kStatusLines[] = {
 constexpr int kStatusCount = sizeof(kStatusLines) / sizeof(kStatusLines[0]);
 const char kUnknownContentType[] = "application/unknown";
 
+// The compiler checks every header format against its arguments.
+#if defined(__MINGW32__)
+#define HEADER_FORMAT __attribute__((format(__MINGW_PRINTF_FORMAT, 2, 3)))
+#else
+#define HEADER_FORMAT __attribute__((format(printf, 2, 3)))
+#endif
+
 // Appends formatted text at the tracked end of a fixed buffer.
 struct strHeaderWriter {
     char* out;
     size_t length;
 
-    template <typename... Args>
-    void Add(const char* format, Args... args) {
-        int written = std::snprintf(out + length, kHeaderSize - length, format, args...);
+    void Add(const char* format, ...) HEADER_FORMAT {
+        va_list args;
+        va_start(args, format);
+        int written = std::vsnprintf(out + length, kHeaderSize - length, format, args);
+        va_end(args);
         if (written < 0) return;
         length += static_cast<size_t>(written);
         if (length >= kHeaderSize) length = kHeaderSize - 1;
