@@ -197,10 +197,8 @@ constexpr const char* kMachineBackslash = "E-2 C:\\Bombas\\2";  // fan, alarm
 constexpr const char* kMachineTab = "E-3\tCompresor";           // compressor, normal
 // Fills the whole 50-byte field without a terminator; a client keeping 49
 // characters sees kMachineFullId.
-constexpr const char* kMachineFull =
-    "E-4 \"Reductor\" \\ \xC1rea\t\x80 - l\xEDnea de prueba 12345678";
-constexpr const char* kMachineFullId =
-    "E-4 \"Reductor\" \\ \xC1rea\t\x80 - l\xEDnea de prueba 1234567";
+constexpr const char* kMachineFull = "E-4 \"Reductor\" C:\\linea\t7 - prueba de campo 12345\xC1";
+constexpr const char* kMachineFullId = "E-4 \"Reductor\" C:\\linea\t7 - prueba de campo 12345";
 
 // The pump's further point (its seventh, number 5 'H') and its one variable.
 constexpr const char* kPointName = "Punto \"5\" \\ \t\xD1";

@@ -2,7 +2,9 @@
 #include "api/Parameters.h"
 
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 #include "service/JsonReader.h"
 
@@ -15,6 +17,119 @@ bool IsSpace(char c) {
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
+}
+
+// Bytes of a parameter value as written: each character may take an escape
+// of up to six bytes, and a terminator follows.
+constexpr size_t kEscapedParameterSize = 6 * kParameterCapacity + 1;
+
+// Escapes the reader leaves as written in a string value: \uXXXX and the
+// two-byte ones.
+constexpr size_t kUnicodeEscapeLength = 6;
+constexpr uint32_t kHighSurrogateFirst = 0xD800;
+constexpr uint32_t kLowSurrogateFirst = 0xDC00;
+constexpr uint32_t kSurrogateEnd = 0xE000;
+constexpr uint32_t kReplacementCharacter = 0xFFFD;
+
+int HexDigit(char c) {
+    if (IsDigit(c)) return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The code of a \uXXXX escape at text; false when there is none.
+bool ReadUnicodeEscape(const char* text, uint32_t* code) {
+    if (text[0] != '\\' || text[1] != 'u') return false;
+    uint32_t value = 0;
+    for (size_t i = 2; i < kUnicodeEscapeLength; ++i) {
+        const int digit = HexDigit(text[i]);
+        if (digit < 0) return false;
+        value = value * 16 + static_cast<uint32_t>(digit);
+    }
+    *code = value;
+    return true;
+}
+
+// Writes code as UTF-8 at out; returns the bytes written (at most 4).
+size_t PutUtf8(uint32_t code, char* out) {
+    if (code < 0x80) {
+        out[0] = static_cast<char>(code);
+        return 1;
+    }
+    if (code < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (code >> 6));
+        out[1] = static_cast<char>(0x80 | (code & 0x3F));
+        return 2;
+    }
+    if (code < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (code >> 12));
+        out[1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (code & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (code >> 18));
+    out[1] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (code & 0x3F));
+    return 4;
+}
+
+// Decodes the \uXXXX escape at *in (with its low surrogate escape when it is
+// a high surrogate) into out; a lone surrogate becomes U+FFFD.
+size_t DecodeUnicodeEscape(const char** in, char* out) {
+    uint32_t code = 0;
+    if (!ReadUnicodeEscape(*in, &code)) {
+        *out = *(*in)++;  // not an escape after all: kept as written
+        return 1;
+    }
+    *in += kUnicodeEscapeLength;
+    uint32_t low = 0;
+    if (code >= kHighSurrogateFirst && code < kLowSurrogateFirst && ReadUnicodeEscape(*in, &low) &&
+        low >= kLowSurrogateFirst && low < kSurrogateEnd) {
+        *in += kUnicodeEscapeLength;
+        code = 0x10000 + ((code - kHighSurrogateFirst) << 10) + (low - kLowSurrogateFirst);
+    } else if (code >= kHighSurrogateFirst && code < kSurrogateEnd) {
+        code = kReplacementCharacter;
+    }
+    return PutUtf8(code, out);
+}
+
+// The character a two-byte escape stands for.
+char TwoByteEscape(char c) {
+    switch (c) {
+        case 'b':
+            return '\b';
+        case 'f':
+            return '\f';
+        case 'n':
+            return '\n';
+        case 'r':
+            return '\r';
+        case 't':
+            return '\t';
+        default:
+            break;
+    }
+    return c;  // \" \\ and \/ stand for themselves
+}
+
+// Turns the escapes of a string value into the characters they stand for,
+// in place: a decoded escape is never longer than the escape itself.
+void DecodeEscapes(char* text) {
+    const char* in = text;
+    char* out = text;
+    while (*in != '\0') {
+        if (*in != '\\' || in[1] == '\0') {
+            *out++ = *in++;
+        } else if (in[1] == 'u') {
+            out += DecodeUnicodeEscape(&in, out);
+        } else {
+            *out++ = TwoByteEscape(in[1]);
+            in += 2;
+        }
+    }
+    *out = '\0';
 }
 
 }  // namespace
@@ -54,7 +169,16 @@ bool ScanInteger(const char* text, int32_t* value) {
 }
 
 bool GetParameter(const char* parameters, const char* name, char* value, uint32_t capacity) {
-    return JsonGetValue(parameters, name, value, capacity);
+    // The limit holds for the text the escapes stand for: a value the HTTP
+    // library cut to its length may take more bytes as written.
+    char written[kEscapedParameterSize];
+    if (capacity > kParameterCapacity) return false;
+    if (!JsonGetValue(parameters, name, written, kEscapedParameterSize - 1)) return false;
+    DecodeEscapes(written);
+    const size_t length = std::strlen(written);
+    if (length > capacity) return false;
+    std::memcpy(value, written, length + 1);
+    return true;
 }
 
 bool GetIntegerParameter(const char* parameters, const char* name, int32_t* value) {

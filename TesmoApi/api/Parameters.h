@@ -44,8 +44,10 @@ void FormatTime(int32_t time, char* text);
 constexpr uint32_t kParameterCapacity = 255;
 
 // Reads parameter name of the parameter document into value, which holds
-// capacity + 1 bytes. False when the parameter is absent, unreadable or
-// longer than capacity.
+// capacity + 1 bytes, with the document's string escapes decoded (a quote,
+// a backslash or a tab in the query comes back as itself). False when the
+// parameter is absent, unreadable or, decoded, longer than capacity
+// (capacity is at most kParameterCapacity).
 bool GetParameter(const char* parameters, const char* name, char* value, uint32_t capacity);
 
 // Reads an integer parameter. False (value untouched) when it is absent or

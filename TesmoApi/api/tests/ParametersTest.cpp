@@ -21,6 +21,23 @@ TEST(ParametersTest, ReadsTextByNameFirstOccurrenceWins) {
     EXPECT_FALSE(GetParameter(kQuery, "machine_id", value, 3));
 }
 
+TEST(ParametersTest, DecodesTheDocumentsStringEscapes) {
+    // As the HTTP library writes a query's quote, backslash, tab and other
+    // control characters, plus escapes any JSON writer may use.
+    const char* const document =
+        "{\"machine_id\":\"E-1 \\\"B\\\" C:\\\\x\\ty\\u0001\\/\","
+        "\"unicode\":\"\\u00f3\\u20AC\\ud83d\\ude00z\"}";
+    char value[kParameterCapacity + 1];
+    ASSERT_TRUE(GetParameter(document, "machine_id", value, kParameterCapacity));
+    EXPECT_STREQ(value, "E-1 \"B\" C:\\x\ty\x01/");
+    // The capacity counts what the escapes stand for, not the escapes.
+    const uint32_t decoded = 16;
+    EXPECT_TRUE(GetParameter(document, "machine_id", value, decoded));
+    EXPECT_FALSE(GetParameter(document, "machine_id", value, decoded - 1));
+    ASSERT_TRUE(GetParameter(document, "unicode", value, kParameterCapacity));
+    EXPECT_STREQ(value, "\xC3\xB3\xE2\x82\xAC\xF0\x9F\x98\x80z");
+}
+
 TEST(ParametersTest, ReadsIntegersOrKeepsTheDefault) {
     int32_t count = 10;
     EXPECT_TRUE(GetIntegerParameter(kQuery, "count", &count));
