@@ -119,6 +119,10 @@ constexpr uint32_t kJsonNoCut = 0xFFFFFFFFu;
 uint32_t JsonConvertText(const char* text, uint32_t maxCharacters, bool escape, char* out,
                          uint32_t outSize);
 
+// Writes codePoint (at most U+10FFFF) as UTF-8 at out; returns the bytes
+// written (1 to 4).
+unsigned JsonEncodeUtf8(uint32_t codePoint, char* out);
+
 // True when the whole text is valid UTF-8 (no overlong forms, no surrogates,
 // nothing above U+10FFFF).
 bool JsonIsUtf8(const char* text);

@@ -48,22 +48,6 @@ unsigned Utf8SequenceLength(const unsigned char* text) {
     return length;
 }
 
-unsigned EncodeUtf8(uint32_t codePoint, char* out) {
-    if (codePoint < 0x80) {
-        out[0] = static_cast<char>(codePoint);
-        return 1;
-    }
-    if (codePoint < 0x800) {
-        out[0] = static_cast<char>(0xC0 | (codePoint >> 6));
-        out[1] = static_cast<char>(0x80 | (codePoint & 0x3F));
-        return 2;
-    }
-    out[0] = static_cast<char>(0xE0 | (codePoint >> 12));
-    out[1] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-    out[2] = static_cast<char>(0x80 | (codePoint & 0x3F));
-    return 3;
-}
-
 uint32_t Windows1252CodePoint(unsigned char byte) {
     if (byte >= 0x80 && byte < 0xA0) return kWindows1252High[byte - 0x80];
     return byte;
@@ -133,10 +117,33 @@ unsigned NextCharacter(const unsigned char* text, bool utf8, bool escape, char* 
         return length;
     }
     *consumed = 1;
-    return EncodeUtf8(Windows1252CodePoint(text[0]), piece);
+    return JsonEncodeUtf8(Windows1252CodePoint(text[0]), piece);
 }
 
 }  // namespace
+
+unsigned JsonEncodeUtf8(uint32_t codePoint, char* out) {
+    if (codePoint < 0x80) {
+        out[0] = static_cast<char>(codePoint);
+        return 1;
+    }
+    if (codePoint < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (codePoint >> 6));
+        out[1] = static_cast<char>(0x80 | (codePoint & 0x3F));
+        return 2;
+    }
+    if (codePoint < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (codePoint >> 12));
+        out[1] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (codePoint & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (codePoint >> 18));
+    out[1] = static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (codePoint & 0x3F));
+    return 4;
+}
 
 bool JsonIsUtf8(const char* text) {
     if (text == nullptr) return true;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "api/JsonOutput.h"
 #include "service/JsonReader.h"
 
 namespace {
@@ -51,30 +52,6 @@ bool ReadUnicodeEscape(const char* text, uint32_t* code) {
     return true;
 }
 
-// Writes code as UTF-8 at out; returns the bytes written (at most 4).
-size_t PutUtf8(uint32_t code, char* out) {
-    if (code < 0x80) {
-        out[0] = static_cast<char>(code);
-        return 1;
-    }
-    if (code < 0x800) {
-        out[0] = static_cast<char>(0xC0 | (code >> 6));
-        out[1] = static_cast<char>(0x80 | (code & 0x3F));
-        return 2;
-    }
-    if (code < 0x10000) {
-        out[0] = static_cast<char>(0xE0 | (code >> 12));
-        out[1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out[2] = static_cast<char>(0x80 | (code & 0x3F));
-        return 3;
-    }
-    out[0] = static_cast<char>(0xF0 | (code >> 18));
-    out[1] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out[2] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out[3] = static_cast<char>(0x80 | (code & 0x3F));
-    return 4;
-}
-
 // Decodes the \uXXXX escape at *in (with its low surrogate escape when it is
 // a high surrogate) into out; a lone surrogate becomes U+FFFD.
 size_t DecodeUnicodeEscape(const char** in, char* out) {
@@ -92,7 +69,7 @@ size_t DecodeUnicodeEscape(const char** in, char* out) {
     } else if (code >= kHighSurrogateFirst && code < kSurrogateEnd) {
         code = kReplacementCharacter;
     }
-    return PutUtf8(code, out);
+    return JsonEncodeUtf8(code, out);
 }
 
 // The character a two-byte escape stands for.
