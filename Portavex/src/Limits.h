@@ -15,7 +15,8 @@ constexpr size_t kHeaderBlockLimit = 64 * 1024;
 constexpr size_t kReceiveBufferSize = 4096;
 // Characters of the parameter document (a terminator follows).
 constexpr size_t kParameterCapacity = 2048;
-// Cuts applied to parameter values, in bytes of UTF-8 text.
+// Cuts applied to parameter values, in characters (a character of UTF-8
+// text takes up to 4 bytes; the cut never splits one). Numbers are ASCII.
 constexpr size_t kStringValueCut = 50;
 constexpr size_t kNumberValueCut = 20;
 // Paths of files, with their terminator.

@@ -78,28 +78,22 @@ uint32_t Windows1252ToUnicode(unsigned char byte) {
     return byte;
 }
 
-// Appends text as escaped UTF-8 of at most limit bytes, never splitting a
-// character. Text that is not valid UTF-8 is read as Windows-1252.
+// Appends text as escaped UTF-8 of at most limit characters. Text that is
+// not valid UTF-8 is read as Windows-1252, one character per byte.
 void AppendText(JsonText& json, const char* text, size_t limit) {
     size_t length = std::strlen(text);
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
     if (IsValidUtf8(text, length)) {
         size_t used = 0;
-        while (used < length) {
-            size_t step = Utf8SequenceLength(bytes + used, length - used);
-            if (used + step > limit) break;
-            used += step;
-        }
+        for (size_t characters = 0; used < length && characters < limit; characters++)
+            used += Utf8SequenceLength(bytes + used, length - used);
         json.AppendEscaped(text, used);
         return;
     }
-    size_t used = 0;
-    for (size_t i = 0; i < length; i++) {
+    for (size_t i = 0; i < length && i < limit; i++) {
         char encoded[4];
         size_t step = EncodeUtf8(Windows1252ToUnicode(bytes[i]), encoded);
-        if (used + step > limit) break;
         json.AppendEscaped(encoded, step);
-        used += step;
     }
 }
 

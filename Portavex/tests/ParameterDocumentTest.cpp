@@ -129,20 +129,33 @@ TEST(ParameterDocument, ValidUtf8IsKeptAndOtherBytesAreWindows1252) {
     EXPECT_EQ("{\"n\":\"\xC3\xAD\xC2\xA0\xE2\x82\xAC\"}", Document("n=%ED%A0%80"));
 }
 
-TEST(ParameterDocument, StringsAreCutAtFiftyBytesWithoutSplittingCharacters) {
-    std::string fifty(50, 'x');
-    EXPECT_EQ("{\"s\":\"" + fifty + "\"}", Document("s=" + fifty));
-    EXPECT_EQ("{\"s\":\"" + fifty + "\"}", Document("s=" + fifty + "y"));
-    // 49 bytes and a two-byte character: the character does not fit.
-    std::string fortyNine(49, 'x');
-    EXPECT_EQ("{\"s\":\"" + fortyNine + "\"}", Document("s=" + fortyNine + "%C3%A9"));
-    EXPECT_EQ("{\"s\":\"" + fortyNine + "\"}", Document("s=" + fortyNine + "%E9"));
-    // Escaping comes after the cut: fifty quotes give a hundred characters.
-    std::string quotes;
-    for (int i = 0; i < 51; i++) quotes += "%22";
-    std::string escaped;
-    for (int i = 0; i < 50; i++) escaped += "\\\"";
-    EXPECT_EQ("{\"s\":\"" + escaped + "\"}", Document("s=" + quotes));
+// The cut counts characters, so a value of 50 characters comes through
+// whole however many bytes its letters take in UTF-8, and escaping comes
+// after the cut.
+TEST(ParameterDocument, StringsAreCutAtFiftyCharacters) {
+    const struct {
+        const char* encoded;  // one character in the query
+        const char* written;  // the same character in the document
+    } kCharacters[] = {
+        {"x", "x"},
+        {"%C3%A9", "\xC3\xA9"},                // two bytes of UTF-8
+        {"%E9", "\xC3\xA9"},                   // Windows-1252: one byte, two once read
+        {"%80", "\xE2\x82\xAC"},               // the euro sign: three bytes once read
+        {"%F0%9F%98%80", "\xF0\x9F\x98\x80"},  // four bytes
+        {"%22", "\\\""},                       // a quote, escaped
+        {"%09", "\\t"},                        // a tab, escaped
+    };
+    for (const auto& character : kCharacters) {
+        SCOPED_TRACE(character.encoded);
+        std::string query = "s=";
+        std::string fifty;
+        for (int i = 0; i < 50; i++) {
+            query += character.encoded;
+            fifty += character.written;
+        }
+        EXPECT_EQ("{\"s\":\"" + fifty + "\"}", Document(query));
+        EXPECT_EQ("{\"s\":\"" + fifty + "\"}", Document(query + character.encoded));
+    }
 }
 
 TEST(ParameterDocument, NumbersAreCutAtTwentyAndStayNumbers) {
