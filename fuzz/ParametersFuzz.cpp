@@ -1,9 +1,11 @@
 // A query string through the parameter document the HTTP library builds and
 // the service's reading of it. Checks that every parameter of the document
 // (named once, addressable as a path) is found by the service, with the text
-// of a String parameter as the document holds it. Also checks that the HTTP
-// library writes a parameter name exactly as the service's JSON writer escapes
-// the same text: both read it as UTF-8 or else as Windows-1252.
+// of a String parameter as the document holds it; that a String parameter has
+// at most the library's cut of 50 characters, however many bytes they take;
+// and that the service reads it whole within its limit of as many characters. Also checks that the
+// HTTP library writes a parameter name exactly as the service's JSON writer escapes the same text:
+// both read it as UTF-8 or else as Windows-1252.
 #include <cstring>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -14,6 +16,7 @@
 #include "Limits.h"
 #include "ParameterDocument.h"
 #include "api/JsonOutput.h"
+#include "api/Parameters.h"
 #include "service/JsonReader.h"
 
 namespace {
@@ -66,8 +69,14 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
         if (uses[member.key()] != 1 || !IsAddressable(member.key())) continue;
         FUZZ_CHECK(
             JsonGetValue(document.data(), member.key().c_str(), value.data(), kValueCapacity));
-        if (member.value().is_string())
-            FUZZ_CHECK(member.value().get<std::string>() == value.data());
+        if (!member.value().is_string()) continue;
+        const std::string text = member.value().get<std::string>();
+        FUZZ_CHECK(text == value.data());
+        FUZZ_CHECK(JsonCountCharacters(text.c_str()) <= portavex::kStringValueCut);
+        std::vector<char> read(ParameterSize(portavex::kStringValueCut));
+        FUZZ_CHECK(GetParameter(document.data(), member.key().c_str(), read.data(),
+                                portavex::kStringValueCut));
+        FUZZ_CHECK(text == read.data());
     }
     return 0;
 }

@@ -127,4 +127,8 @@ unsigned JsonEncodeUtf8(uint32_t codePoint, char* out);
 // nothing above U+10FFFF).
 bool JsonIsUtf8(const char* text);
 
+// Characters of text as JsonReadText reads it: UTF-8 sequences of a valid
+// UTF-8 text, bytes of any other. Each takes at most 4 bytes once read.
+uint32_t JsonCountCharacters(const char* text);
+
 #endif  // TESMOAPI_API_JSONOUTPUT_H

@@ -156,6 +156,15 @@ bool JsonIsUtf8(const char* text) {
     return true;
 }
 
+uint32_t JsonCountCharacters(const char* text) {
+    if (text == nullptr) return 0;
+    const bool utf8 = JsonIsUtf8(text);
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    uint32_t characters = 0;
+    for (; *p != 0; ++characters) p += utf8 ? Utf8SequenceLength(p) : 1;
+    return characters;
+}
+
 uint32_t JsonConvertText(const char* text, uint32_t maxCharacters, bool escape, char* out,
                          uint32_t outSize) {
     if (out != nullptr && outSize == 0) return 0;

@@ -20,9 +20,10 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Bytes of a parameter value as written: each character may take an escape
-// of up to six bytes, and a terminator follows.
-constexpr size_t kEscapedParameterSize = 6 * kParameterCapacity + 1;
+// Bytes a character of a parameter value may take as written: a character
+// outside the Basic Multilingual Plane written as a pair of \uXXXX escapes.
+constexpr size_t kWrittenCharacterBytes = 12;
+constexpr size_t kWrittenParameterSize = kWrittenCharacterBytes * kParameterCapacity + 1;
 
 // Escapes the reader leaves as written in a string value: \uXXXX and the
 // two-byte ones.
@@ -145,25 +146,24 @@ bool ScanInteger(const char* text, int32_t* value) {
     return ReadInteger(&text, value);
 }
 
-bool GetParameter(const char* parameters, const char* name, char* value, uint32_t capacity) {
+bool GetParameter(const char* parameters, const char* name, char* value, uint32_t limit) {
     // The limit holds for the text the escapes stand for: a value the HTTP
     // library cut to its length may take more bytes as written.
-    char written[kEscapedParameterSize];
-    if (capacity > kParameterCapacity) return false;
-    if (!JsonGetValue(parameters, name, written, kEscapedParameterSize - 1)) return false;
+    char written[kWrittenParameterSize];
+    if (limit > kParameterCapacity) return false;
+    if (!JsonGetValue(parameters, name, written, kWrittenCharacterBytes * limit)) return false;
     DecodeEscapes(written);
-    const size_t length = std::strlen(written);
-    if (length > capacity) return false;
-    std::memcpy(value, written, length + 1);
+    if (JsonCountCharacters(written) > limit) return false;
+    std::memcpy(value, written, std::strlen(written) + 1);
     return true;
 }
 
 bool GetIntegerParameter(const char* parameters, const char* name, int32_t* value) {
-    char text[kParameterCapacity + 1];
+    char text[ParameterSize(kParameterCapacity)];
     return GetParameter(parameters, name, text, kParameterCapacity) && ScanInteger(text, value);
 }
 
 bool GetTimeParameter(const char* parameters, const char* name, int32_t* time) {
-    char text[kParameterCapacity + 1];
+    char text[ParameterSize(kParameterCapacity)];
     return GetParameter(parameters, name, text, kParameterCapacity) && ParseTime(text, time);
 }

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "api/JsonOutput.h"
+
 // Bytes of a time text buffer: 20 characters and the terminator.
 constexpr unsigned kTimeTextSize = 21;
 // Earliest and latest year a time text may name.
@@ -43,12 +45,20 @@ void FormatTime(int32_t time, char* text);
 // Characters a parameter value may have to be read by the helpers below.
 constexpr uint32_t kParameterCapacity = 255;
 
+// Bytes of a buffer for a parameter value of up to characters characters in
+// its longest UTF-8 form, terminator included.
+constexpr uint32_t ParameterSize(uint32_t characters) {
+    return JsonUtf8Size(characters);
+}
+
 // Reads parameter name of the parameter document into value, which holds
-// capacity + 1 bytes, with the document's string escapes decoded (a quote,
-// a backslash or a tab in the query comes back as itself). False when the
-// parameter is absent, unreadable or, decoded, longer than capacity
-// (capacity is at most kParameterCapacity).
-bool GetParameter(const char* parameters, const char* name, char* value, uint32_t capacity);
+// ParameterSize(limit) bytes, with the document's string escapes decoded (a
+// quote, a backslash or a tab in the query comes back as itself). False when
+// the parameter is absent, unreadable or, decoded, longer than limit
+// characters (limit is at most kParameterCapacity). Characters are counted
+// as the JSON writer reads text (JsonCountCharacters), so an id of 50
+// accented letters is read whole although it takes 100 bytes or more.
+bool GetParameter(const char* parameters, const char* name, char* value, uint32_t limit);
 
 // Reads an integer parameter. False (value untouched) when it is absent or
 // does not begin with a number.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -12,7 +13,7 @@ const char* const kQuery =
     "\"from\":\"2022-04-25T10:30:00Z\",\"bad\":\"2022-04-25 10:30:00Z\",\"machine_id\":\"P2\"}";
 
 TEST(ParametersTest, ReadsTextByNameFirstOccurrenceWins) {
-    char value[kParameterCapacity + 1];
+    char value[ParameterSize(kParameterCapacity)];
     ASSERT_TRUE(GetParameter(kQuery, "machine_id", value, kParameterCapacity));
     EXPECT_STREQ(value, "P101");
     EXPECT_FALSE(GetParameter(kQuery, "Machine_id", value, kParameterCapacity));
@@ -27,7 +28,7 @@ TEST(ParametersTest, DecodesTheDocumentsStringEscapes) {
     const char* const document =
         "{\"machine_id\":\"E-1 \\\"B\\\" C:\\\\x\\ty\\u0001\\/\","
         "\"unicode\":\"\\u00f3\\u20AC\\ud83d\\ude00z\"}";
-    char value[kParameterCapacity + 1];
+    char value[ParameterSize(kParameterCapacity)];
     ASSERT_TRUE(GetParameter(document, "machine_id", value, kParameterCapacity));
     EXPECT_STREQ(value, "E-1 \"B\" C:\\x\ty\x01/");
     // The capacity counts what the escapes stand for, not the escapes.
@@ -36,6 +37,38 @@ TEST(ParametersTest, DecodesTheDocumentsStringEscapes) {
     EXPECT_FALSE(GetParameter(document, "machine_id", value, decoded - 1));
     ASSERT_TRUE(GetParameter(document, "unicode", value, kParameterCapacity));
     EXPECT_STREQ(value, "\xC3\xB3\xE2\x82\xAC\xF0\x9F\x98\x80z");
+}
+
+// The limit counts characters, whatever their length in UTF-8 or as written
+// in the document: a value of limit characters is read whole into a buffer of
+// ParameterSize(limit) bytes, one of limit + 1 characters is not read.
+TEST(ParametersTest, LimitCountsCharactersNotBytes) {
+    const struct {
+        const char* written;  // one character as the document writes it
+        const char* read;     // the same character read
+    } kCharacters[] = {
+        {"x", "x"},
+        {"\xC3\xB1", "\xC3\xB1"},                  // two bytes
+        {"\xE2\x82\xAC", "\xE2\x82\xAC"},          // three bytes
+        {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},  // four bytes
+        {"\\ud83d\\ude00", "\xF0\x9F\x98\x80"},    // four bytes, escaped
+        {"\\t", "\t"},                             // an escaped tab
+    };
+    constexpr uint32_t kLimit = 50;
+    for (const auto& character : kCharacters) {
+        SCOPED_TRACE(character.read);
+        std::string written, read;
+        for (uint32_t i = 0; i < kLimit; ++i) {
+            written += character.written;
+            read += character.read;
+        }
+        const std::string document =
+            "{\"id\":\"" + written + "\",\"longer\":\"" + written + character.written + "\"}";
+        std::vector<char> value(ParameterSize(kLimit));
+        ASSERT_TRUE(GetParameter(document.c_str(), "id", value.data(), kLimit));
+        EXPECT_EQ(read, value.data());
+        EXPECT_FALSE(GetParameter(document.c_str(), "longer", value.data(), kLimit));
+    }
 }
 
 TEST(ParametersTest, ReadsIntegersOrKeepsTheDefault) {
