@@ -46,13 +46,15 @@ void WriteAnalysisHeader(strJsonOutput* output, const strMachine& machine,
                          const strAnalisis& definition, const strAnalisisData& header);
 
 // The machine and the analysis definition a request names; false when
-// either does not exist.
+// either does not exist, or when the definition is one of a later machine
+// with the same id (the client refuses that pair without asking the server,
+// so nothing is found).
 template <class Catalogue>
 bool FindDefinition(Catalogue& client, const char* machineId, const char* analysisId,
                     strMachine** machine, strAnalisis** definition) {
     *machine = FindMachine(client, machineId);
     *definition = FindAnalysisDefinition(client, machineId, analysisId);
-    return *machine != nullptr && *definition != nullptr;
+    return *machine != nullptr && BelongsTo(*definition, **machine);
 }
 
 // The analysis_list array, walking backwards from "to": each search window

@@ -52,6 +52,15 @@ T* ElementAt(T* array, int32_t count, int index) {
     return &array[index];
 }
 
+// True when record is one of the count elements of array, by address.
+template <class T>
+bool IsElementOf(const T* record, const T* array, int32_t count) {
+    for (int32_t i = 0; i < count; ++i) {
+        if (&array[i] == record) return true;
+    }
+    return false;
+}
+
 // First record of an array whose id equals id, or null.
 template <class T>
 T* FindById(T* array, int32_t count, const char* id) {
@@ -135,12 +144,25 @@ strVariable* FindMachineVariable(Catalogue& client, const char* machineId, const
 
 // The analysis definition with analysisId of the first machine with
 // machineId that has one; null when none has.
+//
+// Ids are not unique, so the variable or definition these two find may
+// belong to a later machine with the id than the one FindMachine finds. The
+// client asks the server only about a machine's own records and refuses
+// such a pair without an exchange: see BelongsTo.
 template <class Catalogue>
 strAnalisis* FindAnalysisDefinition(Catalogue& client, const char* machineId,
                                     const char* analysisId) {
     return PickFromMachines(client, machineId, [analysisId](strMachine& machine) {
         return FindById(machine.analisis, machine.countOfAnalisis, analysisId);
     });
+}
+
+// True when the variable or the definition is one of the machine's own.
+inline bool BelongsTo(const strVariable* variable, const strMachine& machine) {
+    return IsElementOf(variable, machine.variables, machine.countOfVariables);
+}
+inline bool BelongsTo(const strAnalisis* definition, const strMachine& machine) {
+    return IsElementOf(definition, machine.analisis, machine.countOfAnalisis);
 }
 
 // Fetches the current values of the first machine with machineId and raises

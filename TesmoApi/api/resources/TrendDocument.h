@@ -29,15 +29,16 @@ struct strTrendRequest {
 bool ReadTrendRequest(const char* parameters, strTrendRequest* request);
 
 // The trend array. It is empty when the machine or the variable does not
-// exist. False when the server fails the query: the document is then
-// incomplete and the caller answers 2001. A sample the client cannot hand
-// out ends the array.
+// exist, and when the variable is one of a later machine with the same id
+// (the client refuses that pair without asking the server). False when the
+// server fails the query: the document is then incomplete and the caller
+// answers 2001. A sample the client cannot hand out ends the array.
 template <class Catalogue>
 bool WriteTrend(Catalogue& client, strJsonOutput* output, const strTrendRequest& request) {
     JsonOpenArray(output, nullptr, true);
     strMachine* machine = FindMachine(client, request.machineId);
     strVariable* variable = FindMachineVariable(client, request.machineId, request.variableId);
-    if (machine != nullptr && variable != nullptr) {
+    if (machine != nullptr && BelongsTo(variable, *machine)) {
         int count = 0;
         if (!client.GetTrend(&count, machine, variable, request.from, request.to, request.maxItems,
                              request.mapped)) {

@@ -568,4 +568,84 @@ TEST_F(AnalysisDocumentTest, AnalysisQueryFailureIsReported) {
     EXPECT_FALSE(WriteAnalysis(catalogue, &output, one));
 }
 
+// Two machines with the same id: the first has variable 100 and definition
+// 100/S, the later one variables 100 and 101 and definition 101/S. The
+// machine of a query is the first; its variable or definition is found in
+// the first machine with that id that has it. The client refuses a pair from
+// two machines without an exchange, and nothing is found: an empty answer,
+// not a failure.
+class TwinMachinesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        catalogue.AddGroup("G");
+        strMachine* first = catalogue.AddMachine("P-1", 1);
+        catalogue.AddGroup("H");
+        strMachine* later = catalogue.AddMachine("P-1", 2);
+        Define(first, &definitions[0], "100/S");
+        Define(later, &definitions[1], "101/S");
+        catalogue.samples.push_back({1500, 1.0f});
+        strAnalisisData result = {};
+        result.type = 'E';
+        result.time = 1500;
+        result.count = 1;
+        catalogue.stored.push_back(result);
+        catalogue.values = {2.0f};
+        CopyText(trend.machineId, "P-1");
+        trend.from = list.from = 1000;
+        trend.to = list.to = 2000;
+        trend.maxItems = 10;
+        CopyText(list.machineId, "P-1");
+        list.maxItems = 1;
+        CopyText(one.machineId, "P-1");
+        one.time = 1500;
+    }
+    void Define(strMachine* machine, strAnalisis* definition, const char* id) {
+        CopyText(definition->id, id);
+        definition->type = 'S';
+        definition->point = &point;
+        machine->analisis = definition;
+        machine->countOfAnalisis = 1;
+    }
+    // The document a writer gives for a request; the writer must not fail.
+    template <class Request, class Writer>
+    ordered_json Written(Writer write, const Request& request) {
+        Output output;
+        EXPECT_TRUE(write(catalogue, &output, request));
+        return output.Parse();
+    }
+
+    FakeCatalogue catalogue;
+    strPoint point = {};
+    strAnalisis definitions[2] = {};
+    strTrendRequest trend = {};
+    strListRequest list = {};
+    strAnalysisRequest one = {};
+};
+
+TEST_F(TwinMachinesTest, RecordOfTheLaterMachineGivesAnEmptyAnswerWithoutAQuery) {
+    const struct {
+        const char* variableId;
+        const char* analysisId;
+        bool ofTheFirst;
+    } kCases[] = {
+        {"100", "100/S", true},
+        {"101", "101/S", false},
+    };
+    for (const auto& query : kCases) {
+        SCOPED_TRACE(query.variableId);
+        catalogue.trendQueries = 0;
+        catalogue.windows.clear();
+        const bool asked = query.ofTheFirst;
+        CopyText(trend.variableId, query.variableId);
+        CopyText(list.analysisId, query.analysisId);
+        CopyText(one.analysisId, query.analysisId);
+        EXPECT_EQ(asked ? 1u : 0u, Written(WriteTrend<FakeCatalogue>, trend).size());
+        EXPECT_EQ(asked ? 1 : 0, catalogue.trendQueries);
+        EXPECT_EQ(asked ? 1u : 0u, Written(WriteAnalysisList<FakeCatalogue>, list).size());
+        EXPECT_EQ(asked ? 1u : 0u, catalogue.windows.size());
+        EXPECT_EQ(asked, !Written(WriteAnalysis<FakeCatalogue>, one).empty());
+        EXPECT_EQ(asked ? 2u : 0u, catalogue.windows.size());
+    }
+}
+
 }  // namespace

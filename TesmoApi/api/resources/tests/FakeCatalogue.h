@@ -1,7 +1,11 @@
 // A catalogue source built record by record in a test, with the operations
 // the lookups and document builders call on a TesmoClient. Update takes the
 // statuses the test scripted; the trend and analysis queries answer from
-// scripted samples and stored results, and each can be made to fail.
+// scripted samples and stored results, and each can be made to fail. Like
+// the client, every query refuses, without an exchange, a machine that is
+// not one of the catalogue's own and a variable or definition that is not
+// one of that machine's own (such as one of a later machine with the same
+// id): it returns false and records nothing.
 #ifndef TESMOAPI_API_RESOURCES_TESTS_FAKECATALOGUE_H
 #define TESMOAPI_API_RESOURCES_TESTS_FAKECATALOGUE_H
 
@@ -71,6 +75,7 @@ class FakeCatalogue {
     }
 
     bool Update(strMachine* machine) {
+        if (!HoldsMachine(machine)) return false;
         updated.push_back(machine);
         if (static_cast<int>(updated.size()) == failAtUpdate) return false;
         auto scripted = nextStatus.find(machine);
@@ -78,8 +83,11 @@ class FakeCatalogue {
         return true;
     }
 
-    bool GetTrend(int* count, strMachine* /*machine*/, strVariable* /*variable*/, long from,
-                  long to, int maxItems, bool mapped) {
+    bool GetTrend(int* count, strMachine* machine, strVariable* variable, long from, long to,
+                  int maxItems, bool mapped) {
+        if (!HoldsMachine(machine) ||
+            !Holds(machine->variables, machine->countOfVariables, variable))
+            return false;
         trendQuery = {from, to, maxItems, mapped};
         ++trendQueries;
         if (trendFails) return false;
@@ -94,8 +102,11 @@ class FakeCatalogue {
 
     // Answers the latest stored result whose time lies in [from, to], as the
     // server does; a header with count 0 when there is none.
-    bool GetAnalisis(strAnalisisData* data, strMachine* /*machine*/, strAnalisis* /*definition*/,
-                     long from, long to, bool /*flag*/) {
+    bool GetAnalisis(strAnalisisData* data, strMachine* machine, strAnalisis* definition, long from,
+                     long to, bool /*flag*/) {
+        if (!HoldsMachine(machine) ||
+            !Holds(machine->analisis, machine->countOfAnalisis, definition))
+            return false;
         windows.push_back({from, to});
         if (static_cast<int>(windows.size()) == failAtAnalysis) return false;
         *data = strAnalisisData{};
@@ -143,6 +154,20 @@ class FakeCatalogue {
 
   private:
     static constexpr size_t kMaxRecords = 16;
+
+    // Whether record is one of the count records at first, found by address
+    // as the client finds it.
+    template <class T>
+    static bool Holds(const T* first, int32_t count, const T* record) {
+        for (int32_t i = 0; i < count; ++i) {
+            if (first + i == record) return true;
+        }
+        return false;
+    }
+    bool HoldsMachine(const strMachine* machine) const {
+        return Holds(machineStore.data(), static_cast<int32_t>(machineStore.size()), machine);
+    }
+
     std::vector<strGroup> groups;
     std::vector<strMachine> machineStore;
     std::deque<std::vector<strVariable>> variableStore;
