@@ -470,16 +470,28 @@ strSimPlant BuildLarge(std::uint32_t seed) {
     return plant;
 }
 
-// Edge plant: one machine of each kind, with awkward names; the pump also
-// has awkward values and the largest stored spectrum.
+// Edge plant: one machine of each kind with awkward names, the pump with
+// awkward values and the largest stored spectrum too; then a machine and a
+// group with long accented names, and two machines sharing an id.
 const strMachineSpec kEdgeMachines[] = {
     {TesmoSimEdge::kMachineQuote, 0, eKind::Pump, eCondition::Normal, eFault::None, 0},
     {TesmoSimEdge::kMachineBackslash, 0, eKind::Fan, eCondition::Alarm, eFault::Unbalance, 2},
     {TesmoSimEdge::kMachineTab, 1, eKind::Compressor, eCondition::Normal, eFault::None, 0},
     {TesmoSimEdge::kMachineFull, 1, eKind::Gearbox, eCondition::Normal, eFault::None, 0},
+    {TesmoSimEdge::kMachineTwin, 1, eKind::Fan, eCondition::Normal, eFault::None, 0},
+    {TesmoSimEdge::kMachineAccented, 2, eKind::Pump, eCondition::Normal, eFault::None, 0},
+    {TesmoSimEdge::kMachineTwin, 2, eKind::Pump, eCondition::Normal, eFault::None, 0},
 };
-static_assert(std::char_traits<char>::length(TesmoSimEdge::kMachineFull) == tesmo::kNameFieldSize,
+static_assert(sizeof kEdgeMachines / sizeof kEdgeMachines[0] == TesmoSimEdge::kMachineCount,
+              "the edge plant's machine count");
+// A name field holds 49 characters and a terminator; these fill it.
+constexpr std::size_t kLongestName = tesmo::kNameFieldSize - 1;
+static_assert(std::char_traits<char>::length(TesmoSimEdge::kMachineFull) == kLongestName,
               "the full name fills its field");
+static_assert(std::char_traits<char>::length(TesmoSimEdge::kMachineAccented) == kLongestName,
+              "the accented machine name fills its field");
+static_assert(std::char_traits<char>::length(TesmoSimEdge::kGroupAccented) == kLongestName,
+              "the accented group name fills its field");
 
 const strMeasure kEdgeMeasure = {
     TesmoSimEdge::kMeasureName, "\"\xB5m\"\\", 100.0f, 65.0f, 25, eSignal::Level};
@@ -497,7 +509,8 @@ static_assert(tesmo::kAnalisisValuesOffset +
 
 strSimPlant BuildEdge(std::uint32_t seed) {
     strSimPlant plant;
-    plant.groups = {TesmoSimEdge::kGroupQuoted, TesmoSimEdge::kGroupLetters};
+    plant.groups = {TesmoSimEdge::kGroupQuoted, TesmoSimEdge::kGroupLetters,
+                    TesmoSimEdge::kGroupAccented};
     int position = 0;
     for (const strMachineSpec& spec : kEdgeMachines)
         plant.machines.push_back(BuildMachine(spec, position++, seed));

@@ -181,24 +181,51 @@ constexpr int kHistorySeconds = 400 * 86400;
 
 // Facts of the edge plant, which holds what is hard to carry through: texts
 // with a double quote, a backslash, a tab and Windows-1252 letters ("\x80" is
-// the euro sign, "\x9C" the ligature oe), a name filling its whole field,
-// values that are NaN or infinite, and the largest stored spectrum a reply
-// can carry. Its machines take the demo plant's layouts and numbering (a
-// pump, a fan, a compressor and a gearbox, in that order); the pump has a
-// further point and further ANALOG variables.
+// the euro sign, "\x9C" the ligature oe), names of the largest size the
+// protocol carries (49 characters and their terminator in a 50-byte field),
+// ids whose UTF-8 form takes far more than 50 bytes, two machines that share
+// an id, values that are NaN or infinite, and the largest stored spectrum a
+// reply can carry. Its machines take the demo plant's layouts and numbering;
+// the pump E-1 has a further point and further ANALOG variables.
+//
+// Groups, in catalogue order: kGroupQuoted (E-1, E-2), kGroupLetters (E-3,
+// E-4, the first twin), kGroupAccented (the accented pump, the later twin).
 namespace TesmoSimEdge {
+constexpr int kGroupCount = 3;
+constexpr int kMachineCount = 7;
+
 constexpr const char* kGroupQuoted = "Sala \"A\" C:\\planta";
 constexpr const char* kGroupLetters =
     "Se\xF1"
     "ales\t\x80 \x9C";
+// 49 characters, nearly all of them accented letters and typographic marks:
+// 87 bytes in UTF-8.
+constexpr const char* kGroupAccented =
+    "Secci\xF3n \xAB\xD1"
+    "and\xFA\xBB \xC1\xC9\xCD\xD3\xDA \xC0\xC8\xCC\xD2\xD9 \xC2\xCA\xCE\xD4\xDB "
+    "\xC4\xCB\xCF\xD6\xDC \x80\x9C\x8A\x8E \x91\x97\x92\x99";
 
 constexpr const char* kMachineQuote = "E-1 \"Bomba\"";          // pump, normal
 constexpr const char* kMachineBackslash = "E-2 C:\\Bombas\\2";  // fan, alarm
 constexpr const char* kMachineTab = "E-3\tCompresor";           // compressor, normal
-// Fills the whole 50-byte field without a terminator; a client keeping 49
-// characters sees kMachineFullId.
-constexpr const char* kMachineFull = "E-4 \"Reductor\" C:\\linea\t7 - prueba de campo 12345\xC1";
-constexpr const char* kMachineFullId = "E-4 \"Reductor\" C:\\linea\t7 - prueba de campo 12345";
+// 49 characters with a quote, a backslash and a tab: the longest name a field
+// carries with its terminator. Gearbox, normal.
+constexpr const char* kMachineFull = "E-4 \"Reductor\" C:\\linea\t7 - prueba de campo 12345";
+// 49 characters, 83 bytes in UTF-8: a pump (normal) in kGroupAccented,
+// sixth in the catalogue.
+constexpr const char* kMachineAccented =
+    "Bomba \xD1 \xABImpulsi\xF3n\xBB \xC1\xC9\xCD\xD3\xDA \xE0\xE8\xEC\xF2\xF9 "
+    "\xE2\xEA\xEE\xF4\xFB \xE4\xEB\xEF\xF6\xFC \x80\x85\x99\x96\x97";
+// Two machines with this id, both normal: a fan in kGroupLetters (fifth in
+// the catalogue), which every lookup by id finds first, and a pump in
+// kGroupAccented (seventh). Variables are numbered by position, so each has
+// variables and definitions the other lacks: the velocity at 1H and its
+// spectrum.
+constexpr const char* kMachineTwin = "E-5 Gemela";
+constexpr int kVarFirstTwinVelocity = 401;
+constexpr int kVarLaterTwinVelocity = 601;
+constexpr const char* kAnalysisFirstTwin = "401/S";
+constexpr const char* kAnalysisLaterTwin = "601/S";
 
 // The pump's further point (its seventh, number 5 'H') and its one variable.
 constexpr const char* kPointName = "Punto \"5\" \\ \t\xD1";

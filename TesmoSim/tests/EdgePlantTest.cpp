@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <string>
 
 #include "CatalogueWalk.h"
@@ -46,14 +47,19 @@ class EdgePlant : public ::testing::Test {
 TEST_F(EdgePlant, CatalogueWalksToTheEndWithEveryNameWhole) {
     ASSERT_TRUE(walkedWhole);
     EXPECT_EQ(AnnouncedLength(catalogue), catalogue.size() - tesmo::kHeaderSize);
-    EXPECT_EQ(walked.groups, (std::vector<std::string>{kGroupQuoted, kGroupLetters}));
-    ASSERT_EQ(walked.machines.size(), 4u);
-    const char* const names[] = {kMachineQuote, kMachineBackslash, kMachineTab};
-    for (std::size_t m = 0; m < 3; ++m) EXPECT_EQ(walked.machines[m].name, names[m]);
-    // The full name takes all 50 bytes of its field, no terminator.
-    EXPECT_EQ(walked.machines[3].name.size(), tesmo::kNameFieldSize);
-    EXPECT_EQ(walked.machines[3].name, kMachineFull);
-    EXPECT_EQ(std::string(kMachineFullId), walked.machines[3].name.substr(0, 49));
+    EXPECT_EQ(walked.groups,
+              (std::vector<std::string>{kGroupQuoted, kGroupLetters, kGroupAccented}));
+    const struct {
+        const char* name;
+        int group;
+    } kMachines[] = {{kMachineQuote, 0}, {kMachineBackslash, 0}, {kMachineTab, 1},
+                     {kMachineFull, 1},  {kMachineTwin, 1},      {kMachineAccented, 2},
+                     {kMachineTwin, 2}};
+    ASSERT_EQ(walked.machines.size(), std::size(kMachines));
+    for (std::size_t m = 0; m < std::size(kMachines); ++m) {
+        EXPECT_EQ(walked.machines[m].name, kMachines[m].name) << m;
+        EXPECT_EQ(walked.machines[m].group, kMachines[m].group) << m;
+    }
     for (const strWalkedMachine& machine : walked.machines)
         EXPECT_TRUE(machine.referencesValid) << machine.name;
     // The pump's further point, variables and spectrum follow its own.
@@ -65,6 +71,34 @@ TEST_F(EdgePlant, CatalogueWalksToTheEndWithEveryNameWhole) {
         EXPECT_EQ(1, std::count(pump.numbers.begin(), pump.numbers.end(), number)) << number;
     EXPECT_EQ(plant.machines[0].points.back().name, kPointName);
     EXPECT_EQ(plant.machines[0].points.back().variables[0].name, kMeasureName);
+}
+
+// A name is NUL-terminated within its 50-byte field: the longest names of
+// the plant take 49 characters, none takes the whole field.
+TEST_F(EdgePlant, LongestNamesKeepTheirTerminator) {
+    std::vector<std::string> names = plant.groups;
+    for (const strSimMachine& machine : plant.machines) {
+        names.push_back(machine.name);
+        for (const auto* list : {&machine.digital, &machine.analog, &machine.rpm})
+            for (const strSimVariable& variable : *list) names.push_back(variable.name);
+        for (const strSimPoint& point : machine.points) {
+            names.push_back(point.name);
+            for (const strSimVariable& variable : point.variables) names.push_back(variable.name);
+        }
+        for (const strSimSpecial& special : machine.specials)
+            names.push_back(special.variable.name);
+    }
+    std::size_t longest = 0;
+    for (const std::string& name : names) {
+        EXPECT_LT(name.size(), tesmo::kNameFieldSize) << name;
+        longest = std::max(longest, name.size());
+    }
+    EXPECT_EQ(longest, tesmo::kNameFieldSize - 1);
+    // On the wire too: every walked name ends before its field does.
+    ASSERT_TRUE(walkedWhole);
+    for (const std::string& group : walked.groups) EXPECT_LT(group.size(), tesmo::kNameFieldSize);
+    for (const strWalkedMachine& machine : walked.machines)
+        EXPECT_LT(machine.name.size(), tesmo::kNameFieldSize) << machine.name;
 }
 
 TEST_F(EdgePlant, ValuesReplyCarriesNaNAndInfinities) {
