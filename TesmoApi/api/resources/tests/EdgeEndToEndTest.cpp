@@ -1,6 +1,7 @@
 // Every resource over HTTP against the edge plant: names with quotes,
-// backslashes, tabs and Windows-1252 letters, NaN and infinite values and
-// the largest stored spectrum, all in answers a strict JSON parser accepts.
+// backslashes, tabs and Windows-1252 letters, ids of 49 accented characters,
+// two machines sharing an id, NaN and infinite values and the largest stored
+// spectrum, all in answers a strict JSON parser accepts.
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,8 @@ const char* const kGroupLettersUtf8 =
 const char* const kPointNameUtf8 = "Punto \"5\" \\ \t\xC3\x91";
 const char* const kMeasureNameUtf8 = "Medida \"pico\" \\ \xE2\x82\xAC";
 const char* const kSpectrumId = "17/S";
+const std::string kMachineAccentedUtf8 = Utf8(kMachineAccented);
+const std::string kGroupAccentedUtf8 = Utf8(kGroupAccented);
 
 class EdgeEndToEndTest : public EndToEndTest {
   protected:
@@ -52,10 +55,11 @@ std::unique_ptr<TesmoSim> EdgeEndToEndTest::edgeSim;
 TEST_F(EdgeEndToEndTest, GroupsAndMachinesCarryTheirNamesExactly) {
     strAnswer groups = Get("groups");
     ASSERT_EQ(kHttpOk, groups.status);
-    ASSERT_EQ(2u, groups.json.size());
+    ASSERT_EQ(static_cast<size_t>(kGroupCount), groups.json.size());
     EXPECT_EQ(kGroupQuoted, groups.json[0]["name"]);
     EXPECT_EQ(kGroupQuoted, groups.json[0]["id"]);
     EXPECT_EQ(kGroupLettersUtf8, groups.json[1]["name"]);
+    EXPECT_EQ(kGroupAccentedUtf8, groups.json[2]["id"]);
     EXPECT_EQ("alarm", groups.json[0]["status"]);
     // The tab travels escaped: a raw control character is not JSON.
     EXPECT_NE(std::string::npos, groups.body.find("ales\\t"));
@@ -65,11 +69,15 @@ TEST_F(EdgeEndToEndTest, GroupsAndMachinesCarryTheirNamesExactly) {
     ASSERT_EQ(kHttpOk, machines.status);
     Texts ids;
     for (const ordered_json& machine : machines.json) ids.push_back(machine.value("id", ""));
-    EXPECT_EQ((Texts{kMachineQuote, kMachineBackslash, kMachineTab, kMachineFullId}), ids);
-    ASSERT_EQ(4u, machines.json.size());
+    EXPECT_EQ((Texts{kMachineQuote, kMachineBackslash, kMachineTab, kMachineFull, kMachineTwin,
+                     kMachineAccentedUtf8, kMachineTwin}),
+              ids);
+    ASSERT_EQ(static_cast<size_t>(kMachineCount), machines.json.size());
     EXPECT_EQ(kGroupLettersUtf8, machines.json[3]["group_id"]);
     EXPECT_EQ(kGroupQuoted, machines.json[1]["group_name"]);
     EXPECT_EQ("alarm", machines.json[1]["status"]);
+    // Both twins are listed, each filled from the first of them.
+    EXPECT_EQ(machines.json[4], machines.json[6]);
     // A filter by a group id with a quote and a backslash finds its machines.
     strAnswer quoted = Get("machines", {{"group_id", kGroupQuoted}});
     ASSERT_EQ(kHttpOk, quoted.status);
@@ -77,20 +85,100 @@ TEST_F(EdgeEndToEndTest, GroupsAndMachinesCarryTheirNamesExactly) {
     EXPECT_EQ(kMachineBackslash, quoted.json[1]["id"]);
 }
 
-TEST_F(EdgeEndToEndTest, EveryMachineIsFoundByTheIdTheApiWrites) {
-    for (const char* id : {kMachineQuote, kMachineBackslash, kMachineTab, kMachineFullId}) {
+// Each id a resource prints, sent back percent-encoded, finds what it names:
+// the groups' ids filter the machines, the machines' ids answer machine,
+// values, trend, analysis_list and analysis, with the ids of the variables and
+// definitions the machine document prints. The accented ids take 49
+// characters and up to 87 bytes in UTF-8.
+TEST_F(EdgeEndToEndTest, EveryIdTheApiPrintsFindsWhatItNames) {
+    strAnswer groups = Get("groups");
+    strAnswer machines = Get("machines");
+    ASSERT_EQ(kHttpOk, groups.status);
+    ASSERT_EQ(kHttpOk, machines.status);
+    // Each machine passes the filter of its own group only.
+    size_t filtered = 0;
+    for (const ordered_json& group : groups.json) {
+        const std::string id = group["id"];
+        SCOPED_TRACE(id);
+        strAnswer machinesOfGroup = Get("machines", {{"group_id", id}});
+        ASSERT_EQ(kHttpOk, machinesOfGroup.status);
+        EXPECT_FALSE(machinesOfGroup.json.empty());
+        filtered += machinesOfGroup.json.size();
+    }
+    EXPECT_EQ(machines.json.size(), filtered);
+    const std::string from = TimeText(kNow - kDay);
+    const std::string to = TimeText(kNow);
+    for (const ordered_json& entry : machines.json) {
+        const std::string id = entry["id"];
         SCOPED_TRACE(id);
         strAnswer machine = Get("machine", {{"machine_id", id}});
         ASSERT_EQ(kHttpOk, machine.status) << machine.body.substr(0, 300);
         EXPECT_EQ(id, machine.json["id"]);
+        EXPECT_EQ(entry["name"], machine.json["name"]);
+        EXPECT_EQ(entry["group_id"], machine.json["group_id"]);
         strAnswer values = Get("values", {{"machine_id", id}});
         ASSERT_EQ(kHttpOk, values.status) << values.body.substr(0, 300);
-        EXPECT_FALSE(values.json.empty());
+        EXPECT_EQ(machine.json["variables"].size(), values.json.size());
+
+        const std::string variableId = machine.json["variables"][0]["id"];
+        strAnswer trend = Get(
+            "trend", {{"machine_id", id}, {"variable_id", variableId}, {"from", from}, {"to", to}});
+        ASSERT_EQ(kHttpOk, trend.status) << trend.body.substr(0, 300);
+        EXPECT_FALSE(trend.json.empty()) << variableId;
+        const std::string analysisId = machine.json["analysis"][0]["id"];
+        strAnswer list = Get("analysis_list", {{"machine_id", id},
+                                               {"analysis_id", analysisId},
+                                               {"from", from},
+                                               {"to", to},
+                                               {"max_items", "1"}});
+        ASSERT_EQ(kHttpOk, list.status) << list.body.substr(0, 300);
+        ASSERT_EQ(1u, list.json.size()) << analysisId;
+        strAnswer analysis =
+            Get("analysis",
+                {{"machine_id", id}, {"analysis_id", analysisId}, {"time", list.json[0]["time"]}});
+        ASSERT_EQ(kHttpOk, analysis.status) << analysis.body.substr(0, 300);
+        EXPECT_EQ(id, analysis.json["machine"]["id"]);
     }
-    // The full name's id takes all 50 characters a parameter may have once
+    // The longest id takes 49 of the 50 characters a parameter may have once
     // its quotes, backslash and tab are escaped; one more is another machine.
-    strAnswer longer = Get("machine", {{"machine_id", std::string(kMachineFullId) + "x"}});
+    strAnswer longer = Get("machine", {{"machine_id", std::string(kMachineFull) + "x"}});
     EXPECT_EQ(kHttpServiceError, longer.status);
+}
+
+// The later twin's variable and definition are found by the fall-through
+// rule, but the client refuses to ask about them for the first twin, which
+// is the machine of the query: the answers are empty, as for any record the
+// machine lacks. The first twin's own records are answered.
+TEST_F(EdgeEndToEndTest, RecordsOfTheLaterTwinGiveEmptyAnswers) {
+    const struct {
+        int variable;
+        const char* analysis;
+        bool answered;
+    } kCases[] = {
+        {kVarFirstTwinVelocity, kAnalysisFirstTwin, true},
+        {kVarLaterTwinVelocity, kAnalysisLaterTwin, false},
+    };
+    for (const auto& query : kCases) {
+        SCOPED_TRACE(query.analysis);
+        strAnswer trend = Get("trend", {{"machine_id", kMachineTwin},
+                                        {"variable_id", std::to_string(query.variable)},
+                                        {"from", TimeText(kNow - kDay)},
+                                        {"to", TimeText(kNow)}});
+        ASSERT_EQ(kHttpOk, trend.status) << trend.body.substr(0, 300);
+        EXPECT_EQ(query.answered, !trend.json.empty());
+        strAnswer list = Get("analysis_list", {{"machine_id", kMachineTwin},
+                                               {"analysis_id", query.analysis},
+                                               {"from", TimeText(kNow - kDay)},
+                                               {"to", TimeText(kNow)}});
+        ASSERT_EQ(kHttpOk, list.status) << list.body.substr(0, 300);
+        EXPECT_EQ(query.answered, !list.json.empty());
+        const int32_t time = list.json.empty() ? kNow : TimeOf(list.json[0]);
+        strAnswer analysis = Get("analysis", {{"machine_id", kMachineTwin},
+                                              {"analysis_id", query.analysis},
+                                              {"time", TimeText(time)}});
+        ASSERT_EQ(kHttpOk, analysis.status) << analysis.body.substr(0, 300);
+        EXPECT_EQ(query.answered, !analysis.json.empty());
+    }
 }
 
 TEST_F(EdgeEndToEndTest, MachineDocumentKeepsPointAndVariableNames) {
