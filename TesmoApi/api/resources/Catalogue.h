@@ -144,11 +144,6 @@ strVariable* FindMachineVariable(Catalogue& client, const char* machineId, const
 
 // The analysis definition with analysisId of the first machine with
 // machineId that has one; null when none has.
-//
-// Ids are not unique, so the variable or definition these two find may
-// belong to a later machine with the id than the one FindMachine finds. The
-// client asks the server only about a machine's own records and refuses
-// such a pair without an exchange: see BelongsTo.
 template <class Catalogue>
 strAnalisis* FindAnalysisDefinition(Catalogue& client, const char* machineId,
                                     const char* analysisId) {
@@ -157,7 +152,11 @@ strAnalisis* FindAnalysisDefinition(Catalogue& client, const char* machineId,
     });
 }
 
-// True when the variable or the definition is one of the machine's own.
+// True when the variable or the definition is one of the machine's own. Ids
+// are not unique, so what FindMachineVariable and FindAnalysisDefinition find
+// may belong to a later machine with the id than the one FindMachine finds;
+// the client asks the server only about a machine's own records and refuses
+// such a pair without an exchange.
 inline bool BelongsTo(const strVariable* variable, const strMachine& machine) {
     return IsElementOf(variable, machine.variables, machine.countOfVariables);
 }
