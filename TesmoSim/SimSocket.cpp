@@ -55,6 +55,22 @@ SimSocket SimListen(const char* address, int port, int* boundPort) {
     return static_cast<SimSocket>(s);
 }
 
+SimSocket SimConnect(const char* address, int port) {
+    sockaddr_in remote;
+    std::memset(&remote, 0, sizeof remote);
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (!ResolveIpv4(address, &remote.sin_addr)) return kNoSocket;
+    SimNativeSocket s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == kSimNativeNone) return kNoSocket;
+    if (connect(s, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
+        SimClose(static_cast<SimSocket>(s));
+        return kNoSocket;
+    }
+    SimSwitchOn(s, IPPROTO_TCP, TCP_NODELAY);
+    return static_cast<SimSocket>(s);
+}
+
 SimSocket SimAccept(SimSocket listener, std::string* peer) {
     sockaddr_in remote;
     SimAddressLength length = sizeof remote;
