@@ -17,9 +17,9 @@ using namespace tesmo;
 
 // A request as a client sends it: header and payload.
 Bytes Request(std::uint32_t command, std::uint16_t machine, const Bytes& payload = Bytes()) {
-    Bytes message(kHeaderSize);
+    Bytes message(kHeaderSize + payload.size());
     StoreHeader(message.data(), command, machine, static_cast<std::uint32_t>(payload.size()));
-    message.insert(message.end(), payload.begin(), payload.end());
+    for (std::size_t i = 0; i < payload.size(); ++i) message[kHeaderSize + i] = payload[i];
     return message;
 }
 
