@@ -64,8 +64,10 @@ class ByteView {
     std::size_t size_ = 0;
 };
 
-// Walks a payload record by record from a position, refusing any record or
-// step that would end beyond the payload.
+// Walks a payload record by record from a position, refusing any record it
+// is asked to read, or any run it is asked to skip, that would end beyond the
+// payload. Runs of records nothing is read from may be stepped over even past
+// the payload's end; the records after them then no longer fit.
 class RecordCursor {
   public:
     explicit RecordCursor(ByteView payload, std::size_t position = 0)
@@ -73,7 +75,8 @@ class RecordCursor {
 
     // The next record of width bytes; false (and no move) when it does not fit.
     bool Next(std::size_t width, ByteView* record) {
-        if (!payload_.Sub(position_, width, record)) return false;
+        if (position_ > payload_.Size()) return false;
+        if (!payload_.Sub(static_cast<std::size_t>(position_), width, record)) return false;
         position_ += width;
         return true;
     }
@@ -81,15 +84,25 @@ class RecordCursor {
     // Steps over count records of width bytes; false (and no move) when they do not fit.
     bool Skip(std::uint64_t count, std::size_t width) {
         std::uint64_t bytes = count * width;
-        if (count != 0 && bytes / count != width) return false;
-        if (bytes > payload_.Size() - position_) return false;
-        position_ += static_cast<std::size_t>(bytes);
+        if (count == 0) return true;
+        if (bytes / count != width) return false;
+        if (position_ > payload_.Size() || bytes > payload_.Size() - position_) return false;
+        position_ += bytes;
         return true;
     }
 
+    // Steps over count records of width bytes whether or not they were received.
+    void StepOver(std::uint64_t count, std::size_t width) {
+        std::uint64_t bytes = count * width;
+        bool overflows = (count != 0 && bytes / count != width) || bytes > kEnd - position_;
+        position_ = overflows ? kEnd : position_ + bytes;
+    }
+
   private:
+    static constexpr std::uint64_t kEnd = ~std::uint64_t{0};
+
     ByteView payload_;
-    std::size_t position_;
+    std::uint64_t position_;
 };
 
 }  // namespace tesmo

@@ -82,32 +82,30 @@ bool ReadMachine(const ByteView& record, strCatalogue* catalogue, strMachine* ma
     return true;
 }
 
-// Counting pass over a machine block that starts at the cursor: checks that
-// the whole block lies within the payload and adds the point variables to
-// countOfVariables, so that the arrays can be allocated with their final size.
-bool MeasureBlock(RecordCursor cursor, std::uint16_t trailing, bool currentProtocol,
-                  strMachine* machine) {
+// Counting pass over a machine block that starts at the cursor: adds the point
+// variables to countOfVariables, so that the arrays can be allocated with
+// their final size. The point headers and their variable records, which are
+// read afterwards, must lie within the payload, which also bounds what is
+// allocated; the records nothing is read from are only stepped over.
+bool MeasureBlock(RecordCursor cursor, bool currentProtocol, strMachine* machine) {
     machine->countOfVariables = machine->countOfAnalog + machine->countOfRpm +
                                 machine->countOfSpecial +
                                 (currentProtocol ? machine->countOfDigital : 0);
-    if (!cursor.Skip(static_cast<std::uint64_t>(machine->countOfDigital), kDigitalRecordSize) ||
-        !cursor.Skip(static_cast<std::uint64_t>(machine->countOfAnalog), kAnalogRecordSize) ||
-        !cursor.Skip(static_cast<std::uint64_t>(machine->countOfRpm), kRpmRecordSize))
-        return false;
+    cursor.StepOver(static_cast<std::uint64_t>(machine->countOfDigital), kDigitalRecordSize);
+    cursor.StepOver(static_cast<std::uint64_t>(machine->countOfAnalog), kAnalogRecordSize);
+    cursor.StepOver(static_cast<std::uint64_t>(machine->countOfRpm), kRpmRecordSize);
     for (std::int32_t p = 0; p < machine->countOfPoints; ++p) {
         ByteView header;
         if (!cursor.Next(kPointHeaderSize, &header)) return false;
         std::int16_t variables = header.I16(kPointVariableCountOffset);
         std::int16_t skipped = header.I16(kPointSkippedCountOffset);
         if (variables < 0 || skipped < 0) return false;
-        if (!cursor.Skip(static_cast<std::uint64_t>(skipped), kPointSkippedRecordSize) ||
-            !cursor.Skip(static_cast<std::uint64_t>(variables), kPointVariableRecordSize))
+        cursor.StepOver(static_cast<std::uint64_t>(skipped), kPointSkippedRecordSize);
+        if (!cursor.Skip(static_cast<std::uint64_t>(variables), kPointVariableRecordSize))
             return false;
         machine->countOfVariables += variables;
     }
-    return cursor.Skip(static_cast<std::uint64_t>(machine->countOfAnalisis), kAnalisisRecordSize) &&
-           cursor.Skip(static_cast<std::uint64_t>(machine->countOfSpecial), kSpecialRecordSize) &&
-           cursor.Skip(trailing, kTrailingRecordSize);
+    return true;
 }
 
 void AllocateMachineArrays(strMachine* machine) {
@@ -130,8 +128,11 @@ class BlockReader {
         : cursor_(cursor), machine_(machine), currentProtocol_(currentProtocol) {}
 
     bool Read(std::uint16_t trailing) {
-        return ReadDigital() && ReadAnalog() && ReadRpm() && ReadPoints() && ReadAnalisis() &&
-               ReadSpecial() && cursor_->Skip(trailing, kTrailingRecordSize);
+        if (!ReadDigital() || !ReadAnalog() || !ReadRpm() || !ReadPoints() || !ReadAnalisis() ||
+            !ReadSpecial())
+            return false;
+        cursor_->StepOver(trailing, kTrailingRecordSize);
+        return true;
     }
 
   private:
@@ -146,9 +147,11 @@ class BlockReader {
     }
 
     bool ReadDigital() {
-        if (!currentProtocol_)
-            return cursor_->Skip(static_cast<std::uint64_t>(machine_->countOfDigital),
-                                 kDigitalRecordSize);
+        if (!currentProtocol_) {
+            cursor_->StepOver(static_cast<std::uint64_t>(machine_->countOfDigital),
+                              kDigitalRecordSize);
+            return true;
+        }
         for (std::int32_t k = 0; k < machine_->countOfDigital; ++k) {
             ByteView record;
             strVariable* variable;
@@ -204,8 +207,7 @@ class BlockReader {
             if (variables < 0 || skipped < 0) return false;
             point->countOfVariables = variables;
             point->variables = variables > 0 ? &machine_->variables[next_] : nullptr;
-            if (!cursor_->Skip(static_cast<std::uint64_t>(skipped), kPointSkippedRecordSize))
-                return false;
+            cursor_->StepOver(static_cast<std::uint64_t>(skipped), kPointSkippedRecordSize);
             for (std::int32_t v = 0; v < variables; ++v)
                 if (!ReadPointVariable(point, p, v)) return false;
         }
@@ -318,7 +320,7 @@ bool ReadMachines(RecordCursor* cursor, bool currentProtocol, strCatalogue* cata
         strMachine* machine = &catalogue->machines[m];
         if (!ReadMachine(record, catalogue, machine)) return false;
         std::uint16_t trailing = record.U16(kMachineTrailingCountOffset);
-        if (!MeasureBlock(*cursor, trailing, currentProtocol, machine)) return false;
+        if (!MeasureBlock(*cursor, currentProtocol, machine)) return false;
         AllocateMachineArrays(machine);
         if (!BlockReader(cursor, machine, currentProtocol).Read(trailing)) return false;
     }

@@ -1,8 +1,11 @@
 // The few socket operations the client needs, over BSD sockets or Winsock.
-// Every operation that waits has a time-out, so a silent server never holds
-// a caller for longer than the client allows.
+// Every operation that waits ends by a deadline that the caller sets once for
+// a whole step (connecting, or one exchange), so a silent server, a server
+// that trickles its reply or a resolver that hangs never holds a caller for
+// longer than the client allows.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 
@@ -11,26 +14,41 @@ namespace tesmo {
 using SocketHandle = std::intptr_t;
 constexpr SocketHandle kNoSocket = -1;
 
+using Deadline = std::chrono::steady_clock::time_point;
+
+// The moment timeoutMs milliseconds from now.
+Deadline DeadlineAfter(int timeoutMs);
+// Whole milliseconds left until deadline; 0 once it has passed.
+int MillisecondsLeft(Deadline deadline);
+
 // Starts and stops the platform's socket layer (Winsock 2.2; nothing on POSIX).
 bool SocketLayerStart();
 void SocketLayerStop();
 
-// Resolves host (a name or a dotted IPv4 address), connects to port within
-// timeoutMs and returns the connected socket, or kNoSocket on any failure.
-SocketHandle SocketConnect(const char* host, std::uint16_t port, int timeoutMs);
+// A blocking look-up of the IPv4 address of a host name, in network byte
+// order; false when the name does not resolve.
+using HostLookup = bool (*)(const char* host, std::uint32_t* address);
+// The system's resolver.
+bool SystemLookup(const char* host, std::uint32_t* address);
+
+// The IPv4 address of host, in network byte order. A dotted address is read
+// as it stands, without the resolver. A name is looked up on a thread of its
+// own while the caller waits until deadline at most; a look-up still running
+// then finishes in the background and its answer is dropped.
+bool ResolveHost(const char* host, Deadline deadline, std::uint32_t* address,
+                 HostLookup lookup = SystemLookup);
+
+// Resolves host, connects to port by deadline and returns the connected
+// socket, or kNoSocket on any failure.
+SocketHandle SocketConnect(const char* host, std::uint16_t port, Deadline deadline);
 void SocketClose(SocketHandle socket);
 
-// Sends the whole message with one send call; false unless all of it went.
-bool SocketSend(SocketHandle socket, const void* data, std::size_t length);
+// Sends the whole message with one send call by deadline; false unless all
+// of it went.
+bool SocketSend(SocketHandle socket, const void* data, std::size_t length, Deadline deadline);
 
-// Receives exactly length bytes, all within timeoutMs. False when the peer
-// closes, on an error or when the time runs out.
-bool SocketReceive(SocketHandle socket, void* data, std::size_t length, int timeoutMs);
-
-// Platform primitives under SocketReceive: wait up to timeoutMs for bytes to
-// read (1 ready, 0 time-out, -1 error), and receive what is there (the count,
-// 0 when the peer closed, -1 on error).
-int SocketWaitReadable(SocketHandle socket, int timeoutMs);
-long SocketReceiveSome(SocketHandle socket, void* data, std::size_t length);
+// Receives exactly length bytes by deadline. False when the peer closes, on
+// an error or when the time runs out.
+bool SocketReceive(SocketHandle socket, void* data, std::size_t length, Deadline deadline);
 
 }  // namespace tesmo

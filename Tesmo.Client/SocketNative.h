@@ -32,4 +32,13 @@ void SocketSetNoDelay(SocketHandle socket);
 // Makes a send that cannot hand its bytes over within timeoutMs fail.
 void SocketSetSendTimeout(SocketHandle socket, int timeoutMs);
 
+// One send call; the number of bytes sent, or -1 on error.
+long SocketSendSome(SocketHandle socket, const void* data, std::size_t length);
+
+// Waits up to timeoutMs for bytes to read: 1 ready, 0 time-out, -1 error.
+int SocketWaitReadable(SocketHandle socket, int timeoutMs);
+
+// Receives what is there: the count, 0 when the peer closed, -1 on error.
+long SocketReceiveSome(SocketHandle socket, void* data, std::size_t length);
+
 }  // namespace tesmo

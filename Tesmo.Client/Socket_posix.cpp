@@ -62,9 +62,8 @@ void SocketClose(SocketHandle socket) {
     if (socket != kNoSocket) close(Native(socket));
 }
 
-bool SocketSend(SocketHandle socket, const void* data, std::size_t length) {
-    ssize_t sent = send(Native(socket), data, length, MSG_NOSIGNAL);
-    return sent >= 0 && static_cast<std::size_t>(sent) == length;
+long SocketSendSome(SocketHandle socket, const void* data, std::size_t length) {
+    return static_cast<long>(send(Native(socket), data, length, MSG_NOSIGNAL));
 }
 
 int SocketWaitReadable(SocketHandle socket, int timeoutMs) {

@@ -72,9 +72,8 @@ void SocketClose(SocketHandle socket) {
     if (socket != kNoSocket) closesocket(Native(socket));
 }
 
-bool SocketSend(SocketHandle socket, const void* data, std::size_t length) {
-    int sent = send(Native(socket), static_cast<const char*>(data), static_cast<int>(length), 0);
-    return sent >= 0 && static_cast<std::size_t>(sent) == length;
+long SocketSendSome(SocketHandle socket, const void* data, std::size_t length) {
+    return send(Native(socket), static_cast<const char*>(data), static_cast<int>(length), 0);
 }
 
 int SocketWaitReadable(SocketHandle socket, int timeoutMs) {

@@ -35,6 +35,11 @@ std::size_t LengthOf(const char* text) {
     return text != nullptr ? std::strlen(text) : 0;
 }
 
+// The end of a step that begins now: connecting, or one exchange.
+Deadline StepDeadline(std::int32_t timeoutSeconds) {
+    return DeadlineAfter(timeoutSeconds * kMillisecondsPerSecond);
+}
+
 template <typename T>
 int PositionOf(const T* element, const T* array, std::int32_t count) {
     for (std::int32_t i = 0; i < count; ++i)
@@ -116,12 +121,13 @@ bool TesmoClient::Connect() {
     if (passwordLength > 0)
         std::memcpy(message + kLoginDataOffset + userLength, password, passwordLength);
 
-    const int timeoutMs = timeoutSeconds * kMillisecondsPerSecond;
-    socket = SocketConnect(host, port, timeoutMs);
+    // Name resolution and connection end by one deadline, the login by its own.
+    socket = SocketConnect(host, port, StepDeadline(timeoutSeconds));
     if (socket == kNoSocket) return false;
+    const Deadline deadline = StepDeadline(timeoutSeconds);
     unsigned char reply[kLoginReplySize];
-    if (!SocketSend(socket, message, kLoginDataOffset + credentials) ||
-        !SocketReceive(socket, reply, sizeof reply, timeoutMs) || LoadU32(reply) != LoginAccepted) {
+    if (!SocketSend(socket, message, kLoginDataOffset + credentials, deadline) ||
+        !SocketReceive(socket, reply, sizeof reply, deadline) || LoadU32(reply) != LoginAccepted) {
         Disconnect();
         return false;
     }
@@ -146,13 +152,15 @@ bool TesmoClient::SendAndReceive(std::uint32_t command, std::uint16_t machine,
     StoreHeader(message, command, machine, payloadLength);
     if (payloadLength > 0) std::memcpy(message + kHeaderSize, payload, payloadLength);
 
-    const int timeoutMs = timeoutSeconds * kMillisecondsPerSecond;
+    // The request, the reply's header and its payload all end by one deadline,
+    // however the server spreads its bytes over time.
+    const Deadline deadline = StepDeadline(timeoutSeconds);
     unsigned char header[kHeaderSize];
-    bool received = SocketSend(socket, message, kHeaderSize + payloadLength) &&
-                    SocketReceive(socket, header, sizeof header, timeoutMs);
+    bool received = SocketSend(socket, message, kHeaderSize + payloadLength, deadline) &&
+                    SocketReceive(socket, header, sizeof header, deadline);
     std::uint32_t length = received ? LoadU32(header + kHeaderLengthOffset) : 0;
     if (!received || length < minReply || length > maxReply || length > kMaxReplyPayload ||
-        !SocketReceive(socket, receiveBuffer, length, timeoutMs)) {
+        !SocketReceive(socket, receiveBuffer, length, deadline)) {
         Disconnect();
         return false;
     }

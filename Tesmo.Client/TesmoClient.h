@@ -141,8 +141,10 @@ class TESMO_CLIENT_API TesmoClient {
 
     // Stores copies of the credentials and the server address; does not connect.
     void Init(const char* user, const char* password, const char* host, unsigned short port);
-    // Connect and exchange time-out in seconds (10 by default); a value below 1
-    // restores the default. A time-out is a transport failure.
+    // Time-out in seconds (10 by default; a value below 1 restores it) for
+    // connecting, name resolution included, and for each exchange as a whole:
+    // the login, and every request with the whole of its reply. Running out
+    // of it is a transport failure.
     void SetTimeout(int seconds);
     // Opens the connection and logs in. False when already connected.
     bool Connect();

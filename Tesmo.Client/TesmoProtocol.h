@@ -101,6 +101,7 @@ constexpr std::uint8_t kLevelHighBit = 0x01;
 constexpr std::uint8_t kLevelHighHighBit = 0x02;
 constexpr std::uint8_t kLevelLowBit = 0x04;
 constexpr std::uint8_t kLevelLowLowBit = 0x08;
+constexpr std::uint8_t kLevelFlagsUnread = 0xF0;  // bits 4 to 7 mean nothing to a client
 constexpr std::size_t kLevelsSize = 1 + 4 * 4;
 
 // DIGITAL record: 0 i32 variable number, 4 name[50].
@@ -213,6 +214,7 @@ constexpr unsigned kMachineAuxStateShift = 3;
 constexpr std::uint8_t kMachineAuxStateMask = 0x03;
 constexpr std::uint8_t kAuxStateOn = 1;
 constexpr std::uint8_t kAuxStateOff = 2;
+constexpr std::uint8_t kMachineStatusUnread = 0xE0;  // bits 5 to 7 mean nothing to a client
 
 // Value status byte: bits 0-3 a code (0 normal; 1, 3 alarm; 2, 4 trip; 5-15
 // undefined), bits 4 to 7 kept as they are.

@@ -34,11 +34,18 @@ const char kUsage[] =
     "                        KIND      stall (never answer), close (drop the\n"
     "                                  connection), short (cut the reply),\n"
     "                                  badlength (a length outside the bounds),\n"
-    "                                  slow=MS (answer MS milliseconds late)\n"
+    "                                  slow=MS (answer MS milliseconds late),\n"
+    "                                  trickle=MS (send the reply one byte every\n"
+    "                                  MS milliseconds)\n"
     "                        EVERY     hit every Nth exchange of that kind (default 1)\n"
     "  --trend-period S    seconds between trend samples (default 600)\n"
     "  --now T             fixed current time in UTC seconds (default: the clock)\n"
-    "  --verbose           print one line per connection and exchange\n"
+    "  --noise             fill every byte of a reply that a client does not read\n"
+    "                      (reserved and unread fields, text after its end,\n"
+    "                      unused flag bits, skipped records) with pseudo-random\n"
+    "                      values\n"
+    "  --verbose           print one line per connection and exchange, and why a\n"
+    "                      request that no client sends ends its connection\n"
     "  --help              print this text\n";
 
 struct strPlantName {
@@ -123,6 +130,10 @@ eCommandLine ParseCommandLine(int argc, const char* const* argv, strTesmoSimOpti
         if (argument == "--help" || argument == "-h") return eCommandLine::Help;
         if (argument == "--verbose") {
             options->verbose = true;
+            continue;
+        }
+        if (argument == "--noise") {
+            options->noise = true;
             continue;
         }
         // Both "--name value" and "--name=value".

@@ -2,6 +2,7 @@
 #include "Faults.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -26,11 +27,20 @@ bool ParsePositive(const std::string& text, int* out) {
     return *out > 0;
 }
 
+// The kinds that take a delay, written KIND=MS.
+struct strDelayedKind {
+    const char* prefix;
+    eFaultKind kind;
+};
+const strDelayedKind kDelayedKinds[] = {{"slow=", eFaultKind::Slow},
+                                        {"trickle=", eFaultKind::Trickle}};
+
 bool ParseKind(const std::string& text, strFaultSpec* spec) {
-    static const char kSlow[] = "slow=";
-    if (text.compare(0, sizeof kSlow - 1, kSlow) == 0) {
-        spec->kind = eFaultKind::Slow;
-        return ParsePositive(text.substr(sizeof kSlow - 1), &spec->delayMs);
+    for (const strDelayedKind& delayed : kDelayedKinds) {
+        std::size_t length = std::strlen(delayed.prefix);
+        if (text.compare(0, length, delayed.prefix) != 0) continue;
+        spec->kind = delayed.kind;
+        return ParsePositive(text.substr(length), &spec->delayMs);
     }
     if (text == "stall") {
         spec->kind = eFaultKind::Stall;

@@ -18,12 +18,13 @@ enum class eFaultKind {
     Short,      // send part of the reply and drop the connection
     BadLength,  // announce a length outside the client's bounds
     Slow,       // answer after a delay
+    Trickle,    // send the reply one byte at a time, each after a delay
 };
 
 struct strFaultSpec {
     eExchange exchange = eExchange::Login;
     eFaultKind kind = eFaultKind::None;
-    int delayMs = 0;  // for Slow
+    int delayMs = 0;  // for Slow: before the reply; for Trickle: before each byte
     int every = 1;    // hit every Nth exchange of its kind
 };
 

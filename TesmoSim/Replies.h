@@ -1,7 +1,9 @@
 // Encoding of every reply the simulator sends, header included, in the wire
 // layouts the client reads. Each function writes one whole message into a
 // caller's buffer (reused from reply to reply, so a connection allocates
-// only while its buffer grows).
+// only while its buffer grows). The bytes a client does not read are zero,
+// or with a noise source (last argument) its pseudo-random bytes; without
+// noise the reply headers carry the request's command and machine.
 #ifndef TESMO_SIM_REPLIES_H
 #define TESMO_SIM_REPLIES_H
 
@@ -11,6 +13,8 @@
 
 #include "Plant.h"
 #include "Signals.h"
+
+class SimNoise;
 
 using Bytes = std::vector<unsigned char>;
 
@@ -25,13 +29,14 @@ std::int64_t MaxTrendSamples();
 std::size_t MachineBlockSize(const strSimMachine& machine);
 
 // The login reply: LoginAccepted and the version, or the refusal.
-void EncodeLogin(bool accepted, std::uint16_t version, Bytes* message);
+void EncodeLogin(bool accepted, std::uint16_t version, Bytes* message, SimNoise* noise = nullptr);
 
-void EncodeStamp(std::uint32_t command, std::int32_t stamp, Bytes* message);
+void EncodeStamp(std::uint32_t command, std::int32_t stamp, Bytes* message,
+                 SimNoise* noise = nullptr);
 
 // The catalogue and the diagnostic kinds of the whole plant.
-void EncodeCatalogue(const strSimPlant& plant, Bytes* message);
-void EncodeSpecialKinds(const strSimPlant& plant, Bytes* message);
+void EncodeCatalogue(const strSimPlant& plant, Bytes* message, SimNoise* noise = nullptr);
+void EncodeSpecialKinds(const strSimPlant& plant, Bytes* message, SimNoise* noise = nullptr);
 
 // A stamp that identifies the catalogue (and seed); never 0, which a fresh
 // client holds.
@@ -43,7 +48,7 @@ std::size_t ValuesPayloadSize(const strSimMachine& machine);
 // Current values of one machine; a position outside the plant gets the
 // machine byte alone, undefined.
 void EncodeValues(const strSimContext& context, const strSimPlant& plant, std::uint16_t machine,
-                  std::uint32_t command, Bytes* message);
+                  std::uint32_t command, Bytes* message, SimNoise* noise = nullptr);
 
 // A trend request's fields, as read from its payload.
 struct strTrendRequest {
@@ -60,7 +65,7 @@ strTrendRequest ReadTrendRequest(const unsigned char* payload);
 // Mapped: thinned to maxItems; unmapped: raw, as many as fit.
 void EncodeTrend(const strSimContext& context, const strSimPlant& plant, std::uint16_t machine,
                  const strTrendRequest& request, std::uint32_t command, bool mapped,
-                 std::vector<strSample>* scratch, Bytes* message);
+                 std::vector<strSample>* scratch, Bytes* message, SimNoise* noise = nullptr);
 
 struct strAnalysisRequest {
     std::uint16_t position = 0;
@@ -73,6 +78,6 @@ strAnalysisRequest ReadAnalysisRequest(const unsigned char* payload);
 // The latest stored result in [from, to], or the empty reply.
 void EncodeAnalysis(const strSimContext& context, const strSimPlant& plant, std::uint16_t machine,
                     const strAnalysisRequest& request, std::uint32_t command,
-                    std::vector<float>* scratch, Bytes* message);
+                    std::vector<float>* scratch, Bytes* message, SimNoise* noise = nullptr);
 
 #endif  // TESMO_SIM_REPLIES_H

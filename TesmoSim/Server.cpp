@@ -7,14 +7,16 @@
 #include <cstdio>
 #include <ctime>
 
+#include "SimHash.h"
+#include "SimNoise.h"
 #include "TesmoProtocol.h"
 
 namespace {
 
 using namespace tesmo;
 
-// Requests carry at most a few bytes of payload; more means a broken client.
-constexpr std::uint32_t kMaxRequestPayload = 64;
+// The longest request payload a client sends.
+constexpr std::size_t kMaxRequestPayload = std::max(kTrendRequestSize, kAnalisisRequestSize);
 
 }  // namespace
 
@@ -30,8 +32,9 @@ bool TesmoSimServer::Start(const strTesmoSimOptions& startOptions) {
     if (!SimSocketsStart()) return false;
     options = startOptions;
     plant = BuildPlant(options.plant, options.seed);
-    EncodeCatalogue(plant, &catalogue);
-    EncodeSpecialKinds(plant, &kinds);
+    SimNoise noise(options.seed, options.version);
+    EncodeCatalogue(plant, &catalogue, options.noise ? &noise : nullptr);
+    EncodeSpecialKinds(plant, &kinds, options.noise ? &noise : nullptr);
     stamp = StampOfCatalogue(catalogue, options.seed);
     listener = SimListen(options.bind.c_str(), options.port, &port);
     if (listener == kNoSocket) {
@@ -106,7 +109,9 @@ void TesmoSimServer::ReapFinished() {
 
 void TesmoSimServer::Serve(strConnection* connection) {
     Log(connection, "connected from %s", connection->peer.c_str());
-    strSession session = {connection, Bytes(), {}, {}, "login"};
+    SimNoise noise(Mix64(options.seed) ^ static_cast<std::uint64_t>(connection->number),
+                   options.version);
+    strSession session = {connection, options.noise ? &noise : nullptr, Bytes(), {}, {}, "login"};
     if (Login(&session)) {
         while (Exchange(&session)) {
         }
@@ -135,10 +140,13 @@ bool TesmoSimServer::Login(strSession* session) {
                     credentials.compare(userLength, passwordLength, options.password) == 0;
     Describe(session, "login of %s %s", credentials.substr(0, userLength).c_str(),
              accepted ? "accepted" : "refused");
-    EncodeLogin(accepted, static_cast<std::uint16_t>(options.version), &session->reply);
+    EncodeLogin(accepted, static_cast<std::uint16_t>(options.version), &session->reply,
+                session->noise);
     return Deliver(session, eExchange::Login, session->reply) && accepted;
 }
 
+// Reads one request and answers it. A request that is not what a client
+// sends ends the connection, with the reason in the verbose log.
 bool TesmoSimServer::Exchange(strSession* session) {
     SimSocket socket = session->connection->socket;
     unsigned char header[kHeaderSize];
@@ -146,57 +154,62 @@ bool TesmoSimServer::Exchange(strSession* session) {
     std::uint32_t command = LoadU32(header + kHeaderCommandOffset);
     std::uint16_t machine = LoadU16(header + kHeaderMachineOffset);
     std::uint32_t length = LoadU32(header + kHeaderLengthOffset);
-    if (length > kMaxRequestPayload) {
-        Log(session->connection, "request of %u bytes refused", static_cast<unsigned>(length));
+    const strRequestRule* rule =
+        FindRequestRule(command, options.version >= kCurrentProtocolVersion);
+    if (rule == nullptr) {
+        Log(session->connection, "request 0x%08X with %u bytes not understood",
+            static_cast<unsigned>(command), static_cast<unsigned>(length));
         return false;
     }
-    unsigned char payload[kMaxRequestPayload];
-    if (length > 0 && !SimReceiveAll(socket, payload, length, stopping)) return false;
-    return Answer(session, command, machine, payload, length);
+    std::string why;
+    unsigned char payload[kMaxRequestPayload] = {};
+    bool valid =
+        CheckRequestHeader(*rule, machine, length, LoadU32(header + kHeaderReservedOffset), &why);
+    if (valid && length > 0 && !SimReceiveAll(socket, payload, length, stopping)) return false;
+    if (!valid || !CheckRequestPayload(*rule, payload, &why)) {
+        Log(session->connection, "request 0x%08X refused: %s", static_cast<unsigned>(command),
+            why.c_str());
+        return false;
+    }
+    return Answer(session, *rule, machine, payload);
 }
 
-bool TesmoSimServer::Answer(strSession* session, std::uint32_t command, std::uint16_t machine,
-                            const unsigned char* payload, std::uint32_t length) {
-    bool current = options.version >= kCurrentProtocolVersion;
+bool TesmoSimServer::Answer(strSession* session, const strRequestRule& rule, std::uint16_t machine,
+                            const unsigned char* payload) {
     strSimContext context = Context();
-    switch (command) {
-        case tesmo::CatalogueStamp:
-            if (!current) break;
+    std::uint32_t command = rule.command;
+    SimNoise* noise = session->noise;
+    switch (rule.exchange) {
+        case eExchange::Stamp:
             Describe(session, "stamp");
-            EncodeStamp(command, stamp, &session->reply);
-            return Deliver(session, eExchange::Stamp, session->reply);
-        case Catalogue:
+            EncodeStamp(command, stamp, &session->reply, noise);
+            return Deliver(session, rule.exchange, session->reply);
+        case eExchange::Catalogue:
             Describe(session, "catalogue");
-            return Deliver(session, eExchange::Catalogue, catalogue);
-        case SpecialKinds:
-            if (!current) break;
+            return Deliver(session, rule.exchange, catalogue);
+        case eExchange::Kinds:
             Describe(session, "diagnostic kinds");
-            return Deliver(session, eExchange::Kinds, kinds);
-        case Values:
+            return Deliver(session, rule.exchange, kinds);
+        case eExchange::Values:
             Describe(session, "values of machine %u", static_cast<unsigned>(machine));
-            EncodeValues(context, plant, machine, command, &session->reply);
-            return Deliver(session, eExchange::Values, session->reply);
-        case TrendUnmapped:
-            if (!current) break;
-            [[fallthrough]];  // the same request, answered with raw samples
-        case TrendMapped:
-            if (length != kTrendRequestSize) break;
+            EncodeValues(context, plant, machine, command, &session->reply, noise);
+            return Deliver(session, rule.exchange, session->reply);
+        case eExchange::Trend:
+            // Both trend commands carry the same request; the unmapped one is
+            // answered with raw samples.
             Describe(session, "%s trend of machine %u", command == TrendMapped ? "mapped" : "raw",
                      static_cast<unsigned>(machine));
             EncodeTrend(context, plant, machine, ReadTrendRequest(payload), command,
-                        command == TrendMapped, &session->samples, &session->reply);
-            return Deliver(session, eExchange::Trend, session->reply);
-        case Analisis:
-            if (length != kAnalisisRequestSize) break;
+                        command == TrendMapped, &session->samples, &session->reply, noise);
+            return Deliver(session, rule.exchange, session->reply);
+        case eExchange::Analysis:
             Describe(session, "analysis of machine %u", static_cast<unsigned>(machine));
             EncodeAnalysis(context, plant, machine, ReadAnalysisRequest(payload), command,
-                           &session->values, &session->reply);
-            return Deliver(session, eExchange::Analysis, session->reply);
-        default:
+                           &session->values, &session->reply, noise);
+            return Deliver(session, rule.exchange, session->reply);
+        case eExchange::Login:
             break;
     }
-    Log(session->connection, "request 0x%08X with %u bytes not understood",
-        static_cast<unsigned>(command), static_cast<unsigned>(length));
     return false;
 }
 
@@ -213,6 +226,10 @@ bool TesmoSimServer::Deliver(strSession* session, eExchange exchange, const Byte
             Log(session->connection, "%s: %u bytes after %d ms", name,
                 static_cast<unsigned>(message.size()), action.delayMs);
             return SimSendAll(socket, message.data(), message.size());
+        case eFaultKind::Trickle:
+            Log(session->connection, "%s: %u bytes, one every %d ms", name,
+                static_cast<unsigned>(message.size()), action.delayMs);
+            return Trickle(socket, message, action.delayMs);
         case eFaultKind::Stall:
             Log(session->connection, "%s stalls", name);
             SimDrain(socket, stopping);
@@ -240,6 +257,14 @@ bool TesmoSimServer::Deliver(strSession* session, eExchange exchange, const Byte
     }
     Log(session->connection, "%s: %u bytes", name, static_cast<unsigned>(message.size()));
     return SimSendAll(socket, message.data(), message.size());
+}
+
+// Sends the message one byte at a time, each after a pause; false once the
+// client has gone or the server stops.
+bool TesmoSimServer::Trickle(SimSocket socket, const Bytes& message, int gapMs) {
+    for (unsigned char byte : message)
+        if (WaitStopping(gapMs) || !SimSendAll(socket, &byte, 1)) return false;
+    return true;
 }
 
 bool TesmoSimServer::WaitStopping(int ms) {

@@ -16,8 +16,11 @@
 #include "Faults.h"
 #include "Plant.h"
 #include "Replies.h"
+#include "Requests.h"
 #include "SimSocket.h"
 #include "TesmoSim.h"
+
+class SimNoise;
 
 class TesmoSimServer {
   public:
@@ -48,6 +51,7 @@ class TesmoSimServer {
     // What one connection thread keeps between exchanges.
     struct strSession {
         strConnection* connection;
+        SimNoise* noise;  // fills what a client does not read; null without noise
         Bytes reply;
         std::vector<strSample> samples;
         std::vector<float> values;
@@ -59,9 +63,10 @@ class TesmoSimServer {
     void Serve(strConnection* connection);
     bool Login(strSession* session);
     bool Exchange(strSession* session);
-    bool Answer(strSession* session, std::uint32_t command, std::uint16_t machine,
-                const unsigned char* payload, std::uint32_t length);
+    bool Answer(strSession* session, const strRequestRule& rule, std::uint16_t machine,
+                const unsigned char* payload);
     bool Deliver(strSession* session, eExchange exchange, const Bytes& message);
+    bool Trickle(SimSocket socket, const Bytes& message, int gapMs);
     // Sleeps up to ms milliseconds; true when the server is stopping.
     bool WaitStopping(int ms);
     strSimContext Context() const;

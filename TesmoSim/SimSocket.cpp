@@ -24,6 +24,14 @@ bool ResolveIpv4(const char* address, in_addr* out) {
     return true;
 }
 
+// The IPv4 socket address of address (a dotted address or a host name) and port.
+bool SocketAddress(const char* address, int port, sockaddr_in* out) {
+    std::memset(out, 0, sizeof *out);
+    out->sin_family = AF_INET;
+    out->sin_port = htons(static_cast<std::uint16_t>(port));
+    return ResolveIpv4(address, &out->sin_addr);
+}
+
 // "address:port" of an IPv4 peer in dotted form.
 std::string PeerText(const sockaddr_in& remote) {
     char text[sizeof "255.255.255.255:65535"];
@@ -37,10 +45,7 @@ std::string PeerText(const sockaddr_in& remote) {
 
 SimSocket SimListen(const char* address, int port, int* boundPort) {
     sockaddr_in local;
-    std::memset(&local, 0, sizeof local);
-    local.sin_family = AF_INET;
-    local.sin_port = htons(static_cast<std::uint16_t>(port));
-    if (!ResolveIpv4(address, &local.sin_addr)) return kNoSocket;
+    if (!SocketAddress(address, port, &local)) return kNoSocket;
     SimNativeSocket s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (s == kSimNativeNone) return kNoSocket;
     SimSwitchOn(s, SOL_SOCKET, kSimListenAddressOption);
@@ -52,6 +57,19 @@ SimSocket SimListen(const char* address, int port, int* boundPort) {
         return kNoSocket;
     }
     *boundPort = ntohs(local.sin_port);
+    return static_cast<SimSocket>(s);
+}
+
+SimSocket SimConnect(const char* address, int port) {
+    sockaddr_in remote;
+    if (!SocketAddress(address, port, &remote)) return kNoSocket;
+    SimNativeSocket s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == kSimNativeNone) return kNoSocket;
+    if (connect(s, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
+        SimClose(static_cast<SimSocket>(s));
+        return kNoSocket;
+    }
+    SimSwitchOn(s, IPPROTO_TCP, TCP_NODELAY);
     return static_cast<SimSocket>(s);
 }
 

@@ -7,10 +7,18 @@
 // One thread serves each connection; the plant and its catalogue reply are
 // built once in Start and shared read-only by every connection.
 //
+// It is as strict as a server can be with its clients: a request that is not
+// exactly what a client sends (an unknown command, a reserved field that is
+// not 0, a machine field on a request that names none, a payload length that
+// is not the command's, a trend sub-index or an analysis flag no client
+// sends) ends the connection unanswered, with the reason in the verbose log.
+// With noise on, every byte of a reply that a client does not read is filled
+// with pseudo-random values instead of zeros.
+//
 // Faults can be injected per exchange to test how clients cope with a
-// server that stalls, drops the connection, cuts or garbles its replies or
-// answers late. The program tesmo-sim is a thin command line around this
-// class.
+// server that stalls, drops the connection, cuts or garbles its replies,
+// answers late or trickles them. The program tesmo-sim is a thin command
+// line around this class.
 #ifndef TESMO_SIM_TESMOSIM_H
 #define TESMO_SIM_TESMOSIM_H
 
@@ -39,6 +47,7 @@ struct strTesmoSimOptions {
     uint32_t seed = 1;                  // varies noise, phases and the catalogue stamp
     std::vector<std::string> faults;    // fault specs, as AddFault takes them
     bool verbose = false;               // one line per connection and exchange on stdout
+    bool noise = false;                 // pseudo-random bytes wherever a client reads nothing
     int32_t now = 0;                    // fixed clock in UTC seconds; 0 follows the real clock
     int trendPeriod = 600;              // seconds between stored trend samples
 };
@@ -76,6 +85,8 @@ class TesmoSim {
     //             badlength announce a payload length outside the client's
     //                       bounds (login: a reply that is not LoginAccepted)
     //             slow=MS   answer normally after MS milliseconds
+    //             trickle=MS send the reply one byte at a time, one every
+    //                       MS milliseconds
     //   EVERY     hit only every Nth exchange of that kind (default 1: all),
     //             counted over all connections
     // False (and nothing added) when the text is malformed. Faults stay until

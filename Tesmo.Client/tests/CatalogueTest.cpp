@@ -242,8 +242,6 @@ std::vector<strMalformed> MalformedCatalogues() {
     analysed.analisis = 1;
     strMachineCounts special = Points(1);
     special.special = 1;
-    strMachineCounts trailing;
-    trailing.trailing = 1;
     std::string point =
         PointHeader(1, 'H', "P", 1, 0) + PointVariableRecord(1, "Velocidad", "mm/s");
     return {
@@ -269,7 +267,6 @@ std::vector<strMalformed> MalformedCatalogues() {
          OneMachine(special, point + SpecialRecord(9, "S", 1, 0, '1'))},
         {"special record cut",
          OneMachine(special, point + SpecialRecord(9, "S", 0, 0, '1').substr(0, 98))},
-        {"trailing record cut", OneMachine(trailing, TrailingRecord().substr(0, 13))},
     };
 }
 
@@ -301,6 +298,72 @@ TEST(ParseCatalogue, EveryCutOfAValidCatalogueIsRejected) {
             << "cut at " << size;
         EXPECT_EQ(catalogue.groups, nullptr);
         EXPECT_EQ(catalogue.machines, nullptr);
+    }
+}
+
+// Records nothing is read from (trailing records, the 55-byte records of a
+// point, the DIGITAL records of an older server) are stepped over: at the end
+// of the catalogue they need not have been received. Whatever is read after
+// them still must have been.
+struct strSteppedOver {
+    const char* what;
+    bool currentProtocol;
+    std::string catalogue;
+    bool loads;
+};
+
+std::vector<strSteppedOver> SteppedOverCatalogues() {
+    strMachineCounts trailing;
+    trailing.trailing = 3;
+    strMachineCounts digital;
+    digital.digital = 2;
+    strMachineCounts digitalThenAnalog = digital;
+    digitalThenAnalog.analog = 1;
+    strMachineCounts everything = Points(1);
+    everything.digital = 1;
+    everything.trailing = 2;
+    std::string analog = AnalogRecord(5, "Flow", "m3/h", 0, 0, 0, 0, 0);
+    std::string demoWithTrailing = DemoCatalogue();
+    const std::size_t kTrailingCountOffset = 202;
+    std::size_t lastMachine = demoWithTrailing.size() - analog.size() - 204;
+    demoWithTrailing[lastMachine + kTrailingCountOffset] = 4;
+    return {
+        {"trailing records", true, OneMachine(trailing, ""), true},
+        {"trailing records of the last of two machines", true, demoWithTrailing, true},
+        {"trailing record cut", true, OneMachine(trailing, TrailingRecord().substr(0, 13)), true},
+        {"DIGITAL records of an older server", false, OneMachine(digital, ""), true},
+        {"skipped records of the last point", false,
+         OneMachine(Points(1), PointHeader(1, 'H', "P", 0, 3)), true},
+        {"one of two skipped records and the trailing records", false,
+         OneMachine(everything,
+                    DigitalRecord(7, "Running") + PointHeader(1, 'H', "P", 0, 2) + SkippedRecord()),
+         true},
+        {"DIGITAL records of a current server are read", true, OneMachine(digital, ""), false},
+        {"an ANALOG record after missing DIGITAL records", false,
+         OneMachine(digitalThenAnalog, analog), false},
+        {"a point variable after missing skipped records", false,
+         OneMachine(Points(1),
+                    PointHeader(1, 'H', "P", 1, 2) + PointVariableRecord(1, "Velocidad", "mm/s")),
+         false},
+        {"a second machine after missing trailing records", true,
+         CatalogueHead(1, 2) + GroupRecord("G") + MachineRecord("M", 0, trailing) +
+             MachineRecord("N", 0, strMachineCounts()),
+         false},
+    };
+}
+
+TEST(ParseCatalogue, RecordsOnlySteppedOverMayLieBeyondThePayload) {
+    for (const strSteppedOver& c : SteppedOverCatalogues()) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(c.catalogue.data());
+        tesmo::strCatalogue catalogue;
+        bool loaded = tesmo::ParseCatalogue(tesmo::ByteView(bytes, c.catalogue.size()),
+                                            c.currentProtocol, &catalogue);
+        EXPECT_EQ(loaded, c.loads) << c.what;
+        if (!loaded) continue;
+        EXPECT_EQ(catalogue.machines[catalogue.countOfMachines - 1].group, &catalogue.groups[0])
+            << c.what;
+        tesmo::ReleaseMachines(catalogue.machines, catalogue.countOfMachines);
+        delete[] catalogue.groups;
     }
 }
 

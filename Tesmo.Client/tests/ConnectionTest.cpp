@@ -1,10 +1,13 @@
 // Login, message framing, time-outs and the client's lifecycle.
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "ClientFixture.h"
+#include "Socket.h"
 
 namespace {
 
@@ -107,6 +110,89 @@ TEST_F(ClientTest, SilentServerInAnExchangeTimesOutAndCloses) {
     EXPECT_TRUE(server.WaitClientClosed(kCloseWaitMs));
     // Closed means closed: a further exchange fails at once without sending.
     EXPECT_FALSE(client.Load());
+}
+
+// A server that trickles its reply, one byte at a time, gets the time-out for
+// the whole exchange (login, or request with header and payload), however
+// little each single byte waits.
+struct strTrickle {
+    const char* what;
+    int gapMs;
+};
+
+class TrickleTest : public ClientTest, public ::testing::WithParamInterface<strTrickle> {
+  protected:
+    static constexpr int kTimeoutSeconds = 2;
+};
+
+TEST_P(TrickleTest, ExchangeEndsWithinTheTimeOut) {
+    const std::string what = GetParam().what;
+    const int gapMs = GetParam().gapMs;
+    client.SetTimeout(kTimeoutSeconds);
+    if (what == "login") {
+        server.Trickle(kLoginSize, LoginReply(200), gapMs);
+        server.Start();
+    } else {
+        ScriptLogin(what == "stamp" ? 200 : 150);
+        server.Trickle(kRequestHeaderSize,
+                       what == "stamp" ? StampReply(7) : Message(DemoCatalogue()), gapMs);
+        StartConnected();
+    }
+    auto started = Clock::now();
+    EXPECT_FALSE(what == "login" ? client.Connect() : client.Load());
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(kTimeoutSeconds + 1));
+    EXPECT_FALSE(client.Load()) << "the connection was closed";
+}
+
+// Login: 8 bytes over 2.4 s. Stamp: the header in 1.75 s and the payload in
+// 0.5 s, each alone within the time-out. Catalogue: the header in 1.75 s,
+// then a payload that would take minutes.
+const strTrickle kTrickles[] = {{"login", 300}, {"stamp", 125}, {"catalogue", 125}};
+
+INSTANTIATE_TEST_SUITE_P(OneBytePerGap, TrickleTest, ::testing::ValuesIn(kTrickles),
+                         [](const ::testing::TestParamInfo<strTrickle>& trickle) {
+                             return std::string(trickle.param.what);
+                         });
+
+TEST(ResolveHost, DottedAddressesNeedNoResolverAndNamesWaitNoLongerThanTheDeadline) {
+    static std::atomic<int> lookups{0};
+    static std::atomic<bool> hangingDone{false};
+    struct Lookups {
+        static bool Hanging(const char*, std::uint32_t*) {
+            ++lookups;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+            hangingDone = true;
+            return true;
+        }
+        static bool Found(const char*, std::uint32_t* address) {
+            ++lookups;
+            *address = 0x0100007F;
+            return true;
+        }
+        static bool Unknown(const char*, std::uint32_t*) {
+            ++lookups;
+            return false;
+        }
+    };
+    std::uint32_t address = 0;
+    ASSERT_TRUE(
+        tesmo::ResolveHost("10.1.2.3", tesmo::DeadlineAfter(0), &address, Lookups::Hanging));
+    EXPECT_EQ(address, 0x0302010Au);
+    EXPECT_EQ(lookups.load(), 0);
+
+    ASSERT_TRUE(
+        tesmo::ResolveHost("tesmo.plant", tesmo::DeadlineAfter(1000), &address, Lookups::Found));
+    EXPECT_EQ(address, 0x0100007Fu);
+    EXPECT_FALSE(
+        tesmo::ResolveHost("nowhere", tesmo::DeadlineAfter(1000), &address, Lookups::Unknown));
+
+    auto started = Clock::now();
+    EXPECT_FALSE(
+        tesmo::ResolveHost("slow.plant", tesmo::DeadlineAfter(200), &address, Lookups::Hanging));
+    EXPECT_LT(Clock::now() - started, std::chrono::milliseconds(1000));
+    EXPECT_EQ(lookups.load(), 3);
+    // The abandoned look-up ends on its own.
+    while (!hangingDone) std::this_thread::sleep_for(std::chrono::milliseconds(20));
 }
 
 TEST_F(ClientTest, ReplyCutShortInsideThePayloadClosesTheConnection) {

@@ -33,6 +33,13 @@ constexpr long kPollMicroseconds = 20000;
 // Longest wait for a client before the script is abandoned.
 constexpr int kAcceptWaitMs = 20000;
 
+// A send to a client that has gone fails instead of raising SIGPIPE.
+#if defined(MSG_NOSIGNAL)
+constexpr int kSendFlags = MSG_NOSIGNAL;
+#else
+constexpr int kSendFlags = 0;
+#endif
+
 NativeSocket Native(std::intptr_t s) {
     return static_cast<NativeSocket>(s);
 }
@@ -65,6 +72,7 @@ FakeServer::~FakeServer() {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
     }
+    changed_.notify_all();
     if (thread_.joinable()) thread_.join();
     CloseNative(Native(listener_));
 #if defined(_WIN32)
@@ -73,15 +81,19 @@ FakeServer::~FakeServer() {
 }
 
 void FakeServer::Reply(std::size_t requestSize, const std::string& reply) {
-    script_.push_back({requestSize, eAction::Reply, reply});
+    script_.push_back({requestSize, eAction::Reply, reply, 0});
+}
+
+void FakeServer::Trickle(std::size_t requestSize, const std::string& reply, int gapMs) {
+    script_.push_back({requestSize, eAction::Trickle, reply, gapMs});
 }
 
 void FakeServer::Stall(std::size_t requestSize) {
-    script_.push_back({requestSize, eAction::Stall, std::string()});
+    script_.push_back({requestSize, eAction::Stall, std::string(), 0});
 }
 
 void FakeServer::Close(std::size_t requestSize) {
-    script_.push_back({requestSize, eAction::Close, std::string()});
+    script_.push_back({requestSize, eAction::Close, std::string(), 0});
 }
 
 void FakeServer::Start() {
@@ -173,10 +185,29 @@ bool FakeServer::Play(std::intptr_t connection) {
         if (!complete) break;
         if (step.action == eAction::Close) return false;
         if (step.action == eAction::Stall) break;
-        if (!step.reply.empty() &&
-            send(Native(connection), step.reply.data(), static_cast<int>(step.reply.size()), 0) !=
-                static_cast<int>(step.reply.size()))
+        bool sent = step.action == eAction::Trickle
+                        ? SendTrickling(connection, step.reply, step.gapMs)
+                        : Send(connection, step.reply.data(), step.reply.size());
+        if (!sent) return false;
+    }
+    return true;
+}
+
+bool FakeServer::Send(std::intptr_t connection, const char* data, std::size_t size) {
+    if (size == 0) return true;
+    return send(Native(connection), data, static_cast<int>(size), kSendFlags) ==
+           static_cast<int>(size);
+}
+
+// One byte at a time, each after a pause; stops early when the client has
+// gone or the server is stopping.
+bool FakeServer::SendTrickling(std::intptr_t connection, const std::string& reply, int gapMs) {
+    for (char byte : reply) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (changed_.wait_for(lock, std::chrono::milliseconds(gapMs), [this] { return stopping_; }))
             return false;
+        lock.unlock();
+        if (!Send(connection, &byte, 1)) return false;
     }
     return true;
 }

@@ -21,6 +21,8 @@ class FakeServer {
     // Script steps, played in order once a client connects: read a request of
     // exactly requestSize bytes, then answer it.
     void Reply(std::size_t requestSize, const std::string& reply);
+    // Read the request, then send the reply one byte every gapMs milliseconds.
+    void Trickle(std::size_t requestSize, const std::string& reply, int gapMs);
     // Read the request and never answer it.
     void Stall(std::size_t requestSize);
     // Read the request and close the connection.
@@ -41,11 +43,12 @@ class FakeServer {
     std::string Extra();
 
   private:
-    enum class eAction { Reply, Stall, Close };
+    enum class eAction { Reply, Trickle, Stall, Close };
     struct strStep {
         std::size_t requestSize;
         eAction action;
         std::string reply;
+        int gapMs;
     };
 
     void Run();
@@ -53,6 +56,8 @@ class FakeServer {
     void DrainUntilClosed(std::intptr_t connection);
     bool ReadExactly(std::intptr_t connection, std::size_t size, std::string* out);
     bool WaitReadable(std::intptr_t s);
+    bool Send(std::intptr_t connection, const char* data, std::size_t size);
+    bool SendTrickling(std::intptr_t connection, const std::string& reply, int gapMs);
 
     std::intptr_t listener_;
     std::uint16_t port_ = 0;

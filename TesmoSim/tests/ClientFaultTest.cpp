@@ -24,8 +24,11 @@ std::string CaseName(const ::testing::TestParamInfo<strFaultCase>& info) {
     return name;
 }
 
+// With noise on, so that recovering after a fault reads only what a client may.
 class SimFault : public SimClientTest, public ::testing::WithParamInterface<strFaultCase> {
   protected:
+    SimFault() { options.noise = true; }
+
     // The client call that makes the exchange; the calls before it have run.
     bool Call(const std::string& exchange) {
         if (exchange == "login") return client.Connect();
@@ -87,7 +90,8 @@ const strFaultCase kCases[] = {
     {"values", "short"},       {"values", "badlength"}, {"trend", "stall"},
     {"trend", "close"},        {"trend", "short"},      {"trend", "badlength"},
     {"analysis", "stall"},     {"analysis", "close"},   {"analysis", "short"},
-    {"analysis", "badlength"}, {"values", "slow=3000"},
+    {"analysis", "badlength"}, {"values", "slow=3000"}, {"catalogue", "trickle=50"},
+    {"values", "trickle=300"},
 };
 
 INSTANTIATE_TEST_SUITE_P(EveryExchange, SimFault, ::testing::ValuesIn(kCases), CaseName);

@@ -1,5 +1,6 @@
 // The client library against the in-process simulator: load, update, trend
-// and analysis round trips for the current and the older protocol.
+// and analysis round trips for the current and the older protocol, each with
+// the bytes a client does not read left zero and filled with noise.
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -9,9 +10,12 @@
 
 namespace {
 
-using SimRoundTrip = SimClientTest;
+class SimRoundTrip : public SimClientTest, public ::testing::WithParamInterface<bool> {
+  protected:
+    SimRoundTrip() { options.noise = GetParam(); }
+};
 
-TEST_F(SimRoundTrip, LoadBuildsTheDemoPlantTree) {
+TEST_P(SimRoundTrip, LoadBuildsTheDemoPlantTree) {
     StartLoaded();
     ASSERT_EQ(client.GetCountOfGroups(), TesmoSimDemo::kGroupCount);
     EXPECT_STREQ(client.GetGroup(1)->name, TesmoSimDemo::kGroupFans);
@@ -47,7 +51,7 @@ TEST_F(SimRoundTrip, LoadBuildsTheDemoPlantTree) {
     EXPECT_STREQ(Variable(pump, TesmoSimDemo::kVarSpeed)->type, "RPM");
 }
 
-TEST_F(SimRoundTrip, EveryAnalogAndVibrationVariableHasAlarmLevels) {
+TEST_P(SimRoundTrip, EveryAnalogAndVibrationVariableHasAlarmLevels) {
     StartLoaded();
     for (int g = 0; g < client.GetCountOfGroups(); ++g) {
         strGroup* group = client.GetGroup(g);
@@ -66,7 +70,7 @@ TEST_F(SimRoundTrip, EveryAnalogAndVibrationVariableHasAlarmLevels) {
     }
 }
 
-TEST_F(SimRoundTrip, DiagnosticKindsAndAnalysisDefinitionsArrive) {
+TEST_P(SimRoundTrip, DiagnosticKindsAndAnalysisDefinitionsArrive) {
     StartLoaded();
     strMachine* pump = Machine(TesmoSimDemo::kMachineNormal);
     ASSERT_NE(pump, nullptr);
@@ -88,7 +92,7 @@ TEST_F(SimRoundTrip, DiagnosticKindsAndAnalysisDefinitionsArrive) {
     EXPECT_EQ(waveform->samples, TesmoSimDemo::kWaveformSamples);
 }
 
-TEST_F(SimRoundTrip, SecondLoadSeesTheSameStampAndKeepsTheTree) {
+TEST_P(SimRoundTrip, SecondLoadSeesTheSameStampAndKeepsTheTree) {
     StartLoaded();
     EXPECT_NE(sim.GetCatalogueStamp(), 0);
     strGroup* before = client.GetGroup(0);
@@ -96,7 +100,7 @@ TEST_F(SimRoundTrip, SecondLoadSeesTheSameStampAndKeepsTheTree) {
     EXPECT_EQ(client.GetGroup(0), before);
 }
 
-TEST_F(SimRoundTrip, UpdateBringsTheStatusesAndValuesOfEveryMachine) {
+TEST_P(SimRoundTrip, UpdateBringsTheStatusesAndValuesOfEveryMachine) {
     StartLoaded();
     for (int g = 0; g < client.GetCountOfGroups(); ++g) {
         strGroup* group = client.GetGroup(g);
@@ -125,7 +129,7 @@ TEST_F(SimRoundTrip, UpdateBringsTheStatusesAndValuesOfEveryMachine) {
     EXPECT_EQ(Machine(TesmoSimDemo::kMachineStopped)->variables[0].value, 0.0f) << "motor off";
 }
 
-TEST_F(SimRoundTrip, TrendMappedAndUnmapped) {
+TEST_P(SimRoundTrip, TrendMappedAndUnmapped) {
     StartLoaded();
     strMachine* pump = Machine(TesmoSimDemo::kMachineNormal);
     strVariable* velocity = Variable(pump, TesmoSimDemo::kVarVelocity1H);
@@ -153,7 +157,7 @@ TEST_F(SimRoundTrip, TrendMappedAndUnmapped) {
     EXPECT_EQ(running.value, 1.0f);
 }
 
-TEST_F(SimRoundTrip, AnalysisLatestInWindowAndEmptyWindow) {
+TEST_P(SimRoundTrip, AnalysisLatestInWindowAndEmptyWindow) {
     StartLoaded();
     strMachine* pump = Machine(TesmoSimDemo::kMachineNormal);
     strAnalisisData data;
@@ -177,7 +181,7 @@ TEST_F(SimRoundTrip, AnalysisLatestInWindowAndEmptyWindow) {
     EXPECT_FALSE(client.GetAnalisisData(&line, 0));
 }
 
-TEST_F(SimRoundTrip, OlderProtocolSkipsDigitalVariablesStampAndKinds) {
+TEST_P(SimRoundTrip, OlderProtocolSkipsDigitalVariablesStampAndKinds) {
     StartLoaded(150);
     strMachine* pump = Machine(TesmoSimDemo::kMachineNormal);
     ASSERT_NE(pump, nullptr);
@@ -205,7 +209,7 @@ TEST_F(SimRoundTrip, OlderProtocolSkipsDigitalVariablesStampAndKinds) {
     EXPECT_EQ(client.GetCountOfGroups(), TesmoSimDemo::kGroupCount);
 }
 
-TEST_F(SimRoundTrip, LargeAndEmptyPlantsLoad) {
+TEST_P(SimRoundTrip, LargeAndEmptyPlantsLoad) {
     StartLoaded(200, eSimPlant::Large);
     EXPECT_GT(sim.GetCatalogueSize(),
               static_cast<int>(tesmo::kMaxReplyPayload - tesmo::kTrailingRecordSize));
@@ -219,7 +223,7 @@ TEST_F(SimRoundTrip, LargeAndEmptyPlantsLoad) {
     EXPECT_EQ(client.GetCountOfGroups(), 0);
 }
 
-TEST_F(SimRoundTrip, WrongPasswordIsRefused) {
+TEST_P(SimRoundTrip, WrongPasswordIsRefused) {
     StartSim();
     client.Init("demo", "wrong", "127.0.0.1", static_cast<unsigned short>(sim.GetPort()));
     EXPECT_FALSE(client.Connect());
@@ -227,7 +231,7 @@ TEST_F(SimRoundTrip, WrongPasswordIsRefused) {
     EXPECT_TRUE(client.Connect());
 }
 
-TEST_F(SimRoundTrip, ManyClientsAtOnceEachGetTheirOwnConnection) {
+TEST_P(SimRoundTrip, ManyClientsAtOnceEachGetTheirOwnConnection) {
     StartSim();
     const int kClients = 8;
     std::atomic<int> succeeded{0};
@@ -245,7 +249,7 @@ TEST_F(SimRoundTrip, ManyClientsAtOnceEachGetTheirOwnConnection) {
     EXPECT_EQ(succeeded.load(), kClients);
 }
 
-TEST_F(SimRoundTrip, StopEndsOpenConnectionsAndStartsAgain) {
+TEST_P(SimRoundTrip, StopEndsOpenConnectionsAndStartsAgain) {
     StartLoaded();
     sim.Stop();
     EXPECT_EQ(sim.GetPort(), 0);
@@ -255,5 +259,8 @@ TEST_F(SimRoundTrip, StopEndsOpenConnectionsAndStartsAgain) {
     client.Init("demo", "demo", "127.0.0.1", static_cast<unsigned short>(sim.GetPort()));
     EXPECT_TRUE(client.Connect());
 }
+
+INSTANTIATE_TEST_SUITE_P(Quiet, SimRoundTrip, ::testing::Values(false));
+INSTANTIATE_TEST_SUITE_P(Noise, SimRoundTrip, ::testing::Values(true));
 
 }  // namespace

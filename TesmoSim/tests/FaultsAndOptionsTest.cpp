@@ -19,6 +19,9 @@ TEST(FaultSpec, ParsesEveryExchangeAndKind) {
     EXPECT_EQ(spec.kind, eFaultKind::Slow);
     EXPECT_EQ(spec.delayMs, 250);
     EXPECT_EQ(spec.every, 4);
+    ASSERT_TRUE(ParseFault("catalogue:trickle=20", &spec));
+    EXPECT_EQ(spec.kind, eFaultKind::Trickle);
+    EXPECT_EQ(spec.delayMs, 20);
     const char* const valid[] = {"stamp:close", "catalogue:short", "kinds:badlength",
                                  "values:close:2", "trend:short:10"};
     for (const char* text : valid) EXPECT_TRUE(ParseFault(text, &spec)) << text;
@@ -36,6 +39,8 @@ TEST(FaultSpec, RefusesMalformedTextsAndLeavesTheSpecAlone) {
                                    "values:slow",
                                    "values:slow=",
                                    "values:slow=-5",
+                                   "values:trickle",
+                                   "values:trickle=0",
                                    "values:close:2:3",
                                    "Values:close"};
     for (const char* text : invalid) {
@@ -87,15 +92,32 @@ TEST(CommandLine, DefaultsListenOnPort2500OfLoopback) {
     EXPECT_EQ(options.version, 200);
     EXPECT_EQ(options.plant, eSimPlant::Demo);
     EXPECT_FALSE(options.verbose);
+    EXPECT_FALSE(options.noise);
 }
 
 TEST(CommandLine, ReadsEveryOptionInBothForms) {
     strTesmoSimOptions options;
     std::string error;
-    ASSERT_EQ(Parse({"--port", "0", "--bind=0.0.0.0", "--version", "150", "--user", "ana",
-                     "--password=x y", "--plant", "large", "--seed=42", "--fault", "values:close",
-                     "--fault=trend:slow=5:2", "--trend-period", "60", "--now", "1700000000",
-                     "--verbose"},
+    ASSERT_EQ(Parse({"--port",
+                     "0",
+                     "--bind=0.0.0.0",
+                     "--version",
+                     "150",
+                     "--user",
+                     "ana",
+                     "--password=x y",
+                     "--plant",
+                     "large",
+                     "--seed=42",
+                     "--fault",
+                     "values:close",
+                     "--fault=trend:slow=5:2",
+                     "--trend-period",
+                     "60",
+                     "--now",
+                     "1700000000",
+                     "--verbose",
+                     "--noise"},
                     &options, &error),
               eCommandLine::Run)
         << error;
@@ -110,6 +132,7 @@ TEST(CommandLine, ReadsEveryOptionInBothForms) {
     EXPECT_EQ(options.trendPeriod, 60);
     EXPECT_EQ(options.now, 1700000000);
     EXPECT_TRUE(options.verbose);
+    EXPECT_TRUE(options.noise);
 }
 
 TEST(CommandLine, HelpAndErrors) {
@@ -134,9 +157,9 @@ TEST(CommandLine, HelpAndErrors) {
 TEST(CommandLine, HelpDocumentsEveryOption) {
     std::string usage = UsageText();
     for (const char* option :
-         {"--port", "--bind", "--version", "--user", "--password", "--plant", "--seed", "--fault",
-          "--trend-period", "--now", "--verbose", "--help", "stall", "close", "short", "badlength",
-          "slow=MS", "EVERY"})
+         {"--port",  "--bind",         "--version", "--user",  "--password", "--plant", "--seed",
+          "--fault", "--trend-period", "--now",     "--noise", "--verbose",  "--help",  "stall",
+          "close",   "short",          "badlength", "slow=MS", "trickle=MS", "EVERY"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 

@@ -189,4 +189,15 @@ TEST_F(OlderProtocolTest, ResourcesWorkWithoutDigitalVariables) {
     EXPECT_FALSE(list.json.empty());
 }
 
+// A server that trickles its catalogue, one byte every 100 ms: the header
+// alone takes 1.4 s, within the 2 s time-out, and the rest would take most
+// of an hour. The request is answered when the exchange's 2 s are up.
+TEST_F(FailureEndToEndTest, TricklingServerIsAnsweredWithinTheTimeOut) {
+    serverTimeout = 2;
+    ASSERT_TRUE(DemoSim().AddFault("catalogue:trickle=100"));
+    auto start = std::chrono::steady_clock::now();
+    ExpectError(GetResource("groups"), kHttpServiceError, kErrorServerNotWorking);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(serverTimeout + 1));
+}
+
 }  // namespace
