@@ -96,8 +96,9 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    const std::string commandLine = JoinArguments(argc, argv);
-    if (!commandLine.empty()) return RunCommandLine(commandLine.c_str());
+    // Any argument, an empty one included, makes the program the installer
+    // (or refuses it), as a non-empty command line does on Windows.
+    if (argc > 1) return RunCommandLine(JoinArguments(argc, argv).c_str());
 
     const int result = RunService();
     if (result == kRunApiOk) return EXIT_SUCCESS;

@@ -379,6 +379,7 @@ TEST_F(ProgramTest, SwitchesAreRecognisedAndOtherArgumentsRefused) {
     const strCase cases[] = {
         {{"/unknown"}, "TesmoApi 1.0: Argumento inválido\n"},
         {{"/Install", "x"}, "TesmoApi 1.0: Argumento inválido\n"},
+        {{""}, "TesmoApi 1.0: Argumento inválido\n"},
         {{"/iNsTaLl"}, "TesmoApi 1.0: La instalación del servicio no está disponible"},
         {{"/ADMINSTALL"}, "TesmoApi 1.0: La instalación del servicio no está disponible"},
         {{"/uninstall"}, "TesmoApi 1.0: La desinstalación del servicio no está disponible"},
