@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -361,12 +362,31 @@ TEST(InstallerSystemd, InstallsAndRemovesTheServiceForReal) {
     const unsigned short port = FreePort();
     folder.Write("TesmoApi.json", Config(port));
     fs::permissions(folder.path / "TesmoApi.json", fs::perms(0600));
-    ProgramRun install(folder, {"/Install"});
+    const fs::path doubles = folder.path / "doubles";
+    fs::create_directory(doubles);
+    const fs::path own = fs::read_symlink("/proc/self/exe").parent_path();
+    for (const char* tool : {"ufw", "firewall-cmd"}) {
+        fs::create_symlink(own / "InstallerToolDouble", doubles / tool);
+    }
+    const std::vector<std::string> environment = {"PATH=" + doubles.string() + ":" + getenv("PATH"),
+                                                  "TESMO_DOUBLE_FOLDER=" + doubles.string()};
+    // Removes what a failed check below would leave installed.
+    struct strRemoval {
+        const ProgramFolder& folder;
+        const std::vector<std::string>& environment;
+        ~strRemoval() {
+            if (fs::exists("/etc/systemd/system/TesmoApi.service")) {
+                ProgramRun(folder, {"/Uninstall"}, environment).Wait();
+            }
+        }
+    } removeAtTheEnd{folder, environment};
+    ProgramRun install(folder, {"/Install"}, environment);
     ASSERT_EQ(0, install.Wait()) << install.ErrorOutput();
+    EXPECT_EQ("ufw allow " + std::to_string(port) + "/tcp\n", ReadFile(doubles / "calls"));
     const strHttpAnswer ident = HttpGet(port, "/api/ident");
     EXPECT_EQ(200, ident.status);
     EXPECT_NE(std::string::npos, ident.body.find("\"api\"")) << ident.body;
-    ProgramRun removal(folder, {"/Uninstall"});
+    ProgramRun removal(folder, {"/Uninstall"}, environment);
     EXPECT_EQ(0, removal.Wait()) << removal.ErrorOutput();
     EXPECT_FALSE(fs::exists("/etc/systemd/system/TesmoApi.service"));
     EXPECT_EQ(0, HttpGet(port, "/api/ident").status) << "no longer listening";
