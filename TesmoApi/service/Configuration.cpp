@@ -50,6 +50,28 @@ const strConfigKey kKeys[] = {
      kDefaultServerTimeout},
 };
 
+#ifdef _WIN32
+// The C library's text mode already turns CR LF into LF and ends at Ctrl-Z.
+constexpr bool kTextModeTranslates = true;
+#else
+constexpr bool kTextModeTranslates = false;
+#endif
+constexpr int kEndOfTextMark = 0x1A;  // Ctrl-Z
+
+// The next byte as Windows' text mode reads it: CR LF as LF, a lone CR as it
+// is, and Ctrl-Z as the end. Where "rt" reads bytes as they are, the same is
+// done here, so that a file counts the same on every platform.
+int ReadTextByte(FILE* file) {
+    const int c = fgetc(file);
+    if (kTextModeTranslates) return c;
+    if (c == kEndOfTextMark) return EOF;
+    if (c != '\r') return c;
+    const int next = fgetc(file);
+    if (next == '\n') return next;
+    if (next != EOF) ungetc(next, file);
+    return c;
+}
+
 // Reads the file a byte at a time; the 1,000th byte makes it too long.
 // configText is always left terminated (empty after a fault).
 eConfigFault ReadConfigText(const char* fileName) {
@@ -58,7 +80,7 @@ eConfigFault ReadConfigText(const char* fileName) {
     if (file == nullptr) return eConfigFault::CannotOpen;
     size_t count = 0;
     int c;
-    while ((c = fgetc(file)) != EOF) {
+    while ((c = ReadTextByte(file)) != EOF) {
         configText[count++] = static_cast<char>(c);
         if (count == kConfigTextSize) {
             fclose(file);

@@ -10,6 +10,10 @@
 #include "Portavex.h"
 
 constexpr char kServiceName[] = "TesmoApi";
+// What the service manager shows as the service's description.
+constexpr char kServiceDescription[] =
+    "Servidor de Interfaz de Programación de Aplicaciones del sistema de Monitoreo Continuo de "
+    "Máquinas (Versión 1.0)";
 // Title of every message, and of the window a message box is owned by.
 constexpr char kMessageTitle[] = "TesmoApi 1.0";
 
@@ -57,6 +61,10 @@ int RunCommandLine(const char* text);
 // Shows a text (UTF-8) to a person: a message box on Windows, a line on
 // standard error elsewhere.
 void ShowMessage(const char* text, eMessageIcon icon);
+// Fills name (size bytes) with the program's full file name, at most
+// kProgramPathLength characters. False when it cannot be had; *error is then
+// the system's error code.
+bool GetProgramFileName(char* name, size_t size, unsigned* error);
 // Fills directory with the program's directory (ending with the path
 // separator) and makes it the current directory.
 bool EnterProgramDirectory(char* directory, size_t size);

@@ -7,6 +7,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstddef>
 #include <cstdio>
@@ -64,11 +65,20 @@ void ShowMessage(const char* text, eMessageIcon /*icon*/) {
     fprintf(stderr, "%s: %s\n", kMessageTitle, text);
 }
 
+bool GetProgramFileName(char* name, size_t size, unsigned* error) {
+    const size_t room = size < kProgramPathLength + 1 ? size : kProgramPathLength + 1;
+    const ssize_t length = room < 2 ? -1 : readlink("/proc/self/exe", name, room - 1);
+    if (length <= 0 || static_cast<size_t>(length) >= room - 1) {
+        *error = length < 0 ? static_cast<unsigned>(errno) : ENAMETOOLONG;
+        return false;
+    }
+    name[length] = '\0';
+    return true;
+}
+
 bool EnterProgramDirectory(char* directory, size_t size) {
-    if (size < 2) return false;
-    const ssize_t length = readlink("/proc/self/exe", directory, size - 1);
-    if (length <= 0 || static_cast<size_t>(length) >= size - 1) return false;
-    directory[length] = '\0';
+    unsigned error;
+    if (!GetProgramFileName(directory, size, &error)) return false;
     char* slash = strrchr(directory, '/');
     if (slash == nullptr) return false;
     slash[1] = '\0';
@@ -96,8 +106,9 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    const std::string commandLine = JoinArguments(argc, argv);
-    if (!commandLine.empty()) return RunCommandLine(commandLine.c_str());
+    // Any argument, an empty one included, makes the program the installer
+    // (or refuses it), as a non-empty command line does on Windows.
+    if (argc > 1) return RunCommandLine(JoinArguments(argc, argv).c_str());
 
     const int result = RunService();
     if (result == kRunApiOk) return EXIT_SUCCESS;

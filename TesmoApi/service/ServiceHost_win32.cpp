@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "service/CodePage_win32.h"
 #include "service/ServiceHost.h"
 
 namespace {
@@ -36,6 +37,21 @@ UINT IconFlags(eMessageIcon icon) {
     return MB_ICONERROR;
 }
 
+// Test-only: every message is also appended, with its flags, to the file
+// this variable names, because a message box cannot be read by a test (and
+// under Wine without a display it returns at once).
+constexpr char kMessageLogVariable[] = "TESMOAPI_TEST_MESSAGE_LOG";
+
+void LogMessageForTests(const char* local, UINT flags) {
+    char path[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableA(kMessageLogVariable, path, sizeof path);
+    if (length == 0 || length >= sizeof path) return;
+    FILE* log = fopen(path, "ab");
+    if (log == nullptr) return;
+    fprintf(log, "%#x %s\n", flags, local);
+    fclose(log);
+}
+
 void WINAPI ServiceControlHandler(DWORD control) {
     // Every other control, interrogation included, is ignored.
     if (control == SERVICE_CONTROL_STOP || control == SERVICE_CONTROL_SHUTDOWN) {
@@ -54,23 +70,35 @@ void WINAPI ServiceMain(DWORD /*argumentCount*/, LPSTR* /*arguments*/) {
 
 }  // namespace
 
-void ShowMessage(const char* text, eMessageIcon icon) {
+bool ToWindows1252(const char* text, char* local, size_t size) {
     wchar_t wide[kMessageSize];
+    if (MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, kMessageSize) == 0) return false;
+    return WideCharToMultiByte(kMessageCodePage, 0, wide, -1, local, static_cast<int>(size),
+                               nullptr, nullptr) != 0;
+}
+
+void ShowMessage(const char* text, eMessageIcon icon) {
     char local[kMessageSize];
-    if (MultiByteToWideChar(CP_UTF8, 0, text, -1, wide, kMessageSize) == 0) return;
-    if (WideCharToMultiByte(kMessageCodePage, 0, wide, -1, local, kMessageSize, nullptr, nullptr) ==
-        0) {
-        return;
+    if (!ToWindows1252(text, local, sizeof local)) return;
+    const UINT flags = IconFlags(icon) | MB_SETFOREGROUND;
+    LogMessageForTests(local, flags);
+    MessageBoxA(FindWindowA(nullptr, kMessageTitle), local, kMessageTitle, flags);
+}
+
+bool GetProgramFileName(char* name, size_t size, unsigned* error) {
+    const DWORD room = size < kProgramPathLength ? static_cast<DWORD>(size) : kProgramPathLength;
+    const DWORD length = GetModuleFileNameA(nullptr, name, room);
+    if (length == 0 || length >= room) {
+        *error = GetLastError();
+        return false;
     }
-    MessageBoxA(FindWindowA(nullptr, kMessageTitle), local, kMessageTitle,
-                IconFlags(icon) | MB_SETFOREGROUND);
+    return true;
 }
 
 bool EnterProgramDirectory(char* directory, size_t size) {
     char fileName[kProgramPathLength + 1];
-    const DWORD length = GetModuleFileNameA(nullptr, fileName, kProgramPathLength);
-    if (length == 0 || length >= kProgramPathLength) return false;
-    fileName[length] = '\0';
+    unsigned error;
+    if (!GetProgramFileName(fileName, sizeof fileName, &error)) return false;
     char* separator = strrchr(fileName, '\\');
     char* slash = strrchr(fileName, '/');
     if (separator == nullptr || (slash != nullptr && slash > separator)) separator = slash;

@@ -154,15 +154,30 @@ TEST_F(ConfigurationTest, FileMustHoldFewerThanOneThousandBytes) {
     EXPECT_STREQ("", configText) << "no unterminated text is left behind";
 }
 
-#if defined(_WIN32)
-TEST_F(ConfigurationTest, LineEndsCountAsOneByteInTextMode) {
-    std::string text = kValidConfig;
-    std::string crlf;
-    for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    crlf.append(kConfigTextSize - crlf.size(), ' ');  // 1,000 bytes on disk
-    EXPECT_EQ(eConfigFault::None, Load(crlf));
+// The file is counted and read as Windows' text mode reads it, on every
+// platform: CR LF is one byte (LF), a lone CR stays, and Ctrl-Z ends the text.
+// So a file that Windows accepts is accepted everywhere.
+TEST_F(ConfigurationTest, FileIsReadAsTextModeReadsIt) {
+    std::string unix = kValidConfig;
+    unix.append(kConfigTextSize - 1 - unix.size(), ' ');  // the largest file accepted
+    std::string windows;
+    for (char c : unix) windows += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    ASSERT_GT(windows.size(), kConfigTextSize);
+    ASSERT_EQ(eConfigFault::None, Load(windows)) << "CR LF counts as one byte";
+    EXPECT_EQ(unix, configText) << "and reads as LF";
+    EXPECT_EQ(eConfigFault::TooLong, Load(windows + " ")) << "1,000 bytes as text";
+
+    std::string loneCr = unix;
+    loneCr.replace(loneCr.size() - 2, 2, "\r ");
+    ASSERT_EQ(eConfigFault::None, Load(loneCr));
+    EXPECT_EQ(loneCr, configText) << "a CR without LF is a byte like any other";
+    EXPECT_EQ(eConfigFault::TooLong, Load(loneCr + "\r")) << "a final CR counts too";
+
+    const std::string endMark =
+        std::string(kValidConfig) + "\x1A" + std::string(kConfigTextSize, 'x');
+    ASSERT_EQ(eConfigFault::None, Load(endMark)) << "Ctrl-Z ends the text";
+    EXPECT_STREQ(kValidConfig, configText);
 }
-#endif
 
 TEST_F(ConfigurationTest, MissingFileCannotBeOpened) {
     strConfigFault fault{eConfigFault::None, nullptr};

@@ -1,0 +1,305 @@
+// The installer on Linux, the same steps mapped onto systemd: root is the
+// administrator, sudo the elevation, a unit file in /etc/systemd/system the
+// registration, systemctl the service manager, and ufw or firewall-cmd (where
+// one is present) the firewall. Every tool is found on PATH.
+#include <fcntl.h>
+#include <pwd.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "service/Configuration.h"
+#include "service/Installer.h"
+#include "service/InstallerPlatform.h"
+#include "service/ServiceUnit.h"
+
+extern char** environ;
+
+const char kFirewallMessage[] = "No se pudo configurar el FireWall";
+const char kProgramFileNameFunction[] = "readlink";
+
+namespace {
+
+constexpr char kSystemctl[] = "systemctl";
+constexpr char kSudo[] = "sudo";
+constexpr char kUfw[] = "ufw";
+constexpr char kFirewallCmd[] = "firewall-cmd";
+constexpr char kUseradd[] = "useradd";
+
+constexpr char kUnitFolder[] = "/etc/systemd/system";
+// Test-only: the folder the unit is written to instead of kUnitFolder.
+constexpr char kUnitFolderVariable[] = "TESMOAPI_TEST_UNIT_FOLDER";
+constexpr char kUnitFileName[] = "TesmoApi.service";
+constexpr mode_t kUnitMode = 0644;
+
+// The elevated run's exit status for its exit code -1.
+constexpr int kElevatedFailedStatus = 255;
+// Bytes of systemctl's state report read back.
+constexpr size_t kReportSize = 4096;
+constexpr char kQueryMessage[] = "Error al leer el estado del servicio";
+
+using strArguments = std::initializer_list<const char*>;
+
+// Reads from fd (none when fd is -1) until its end into output, keeping at
+// most size - 1 bytes and a terminator, so that the writer never blocks.
+void ReadToEnd(int fd, char* output, size_t size) {
+    size_t length = 0;
+    char chunk[kReportSize];
+    for (;;) {
+        const ssize_t n = fd < 0 ? 0 : read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        for (ssize_t i = 0; i < n && length + 1 < size; ++i) output[length++] = chunk[i];
+    }
+    output[length] = '\0';
+}
+
+// Runs arguments[0], found on PATH, and waits for it. With output, its
+// standard output is read into output (at most size - 1 bytes, terminated;
+// the rest is read and dropped). False when it could not be started or did
+// not end by itself; *failure then says why. Else *status is its exit
+// status.
+bool RunProcess(strArguments arguments, char* output, size_t size, int* status,
+                strFailure* failure) {
+    std::vector<char*> argv;
+    for (const char* argument : arguments) argv.push_back(const_cast<char*>(argument));
+    argv.push_back(nullptr);
+    int report[2] = {-1, -1};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (output != nullptr) {
+        if (pipe2(report, O_CLOEXEC) != 0) {
+            posix_spawn_file_actions_destroy(&actions);
+            *failure = {"pipe", static_cast<unsigned>(errno)};
+            return false;
+        }
+        posix_spawn_file_actions_adddup2(&actions, report[1], STDOUT_FILENO);
+    }
+    pid_t child;
+    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (output != nullptr) close(report[1]);
+    if (output != nullptr) {
+        ReadToEnd(spawned == 0 ? report[0] : -1, output, size);
+        close(report[0]);
+    }
+    if (spawned != 0) {
+        *failure = {"posix_spawnp", static_cast<unsigned>(spawned)};
+        return false;
+    }
+    int end;
+    while (waitpid(child, &end, 0) < 0) {
+        if (errno != EINTR) {
+            *failure = {"waitpid", static_cast<unsigned>(errno)};
+            return false;
+        }
+    }
+    if (!WIFEXITED(end)) {
+        *failure = {"waitpid", static_cast<unsigned>(WTERMSIG(end))};
+        return false;
+    }
+    *status = WEXITSTATUS(end);
+    return true;
+}
+
+// Runs one tool for a step; with the step's checkExitCode an exit status
+// other than 0 is a failure named after the tool.
+bool RunTool(const strServiceStep& step, strArguments arguments) {
+    int status = 0;
+    strFailure failure{};
+    if (!RunProcess(arguments, nullptr, 0, &status, &failure)) {
+        ShowFailure(step.message, failure, step.icon);
+        return false;
+    }
+    if (step.checkExitCode && status != 0) {
+        ShowFailure(step.message, {*arguments.begin(), static_cast<unsigned>(status)}, step.icon);
+        return false;
+    }
+    return true;
+}
+
+bool Fail(const strServiceStep& step, const char* function, int code) {
+    ShowFailure(step.message, {function, static_cast<unsigned>(code)}, step.icon);
+    return false;
+}
+
+bool IsOnPath(const char* tool) {
+    const char* path = getenv("PATH");
+    if (path == nullptr) return false;
+    for (const char* start = path;; ++start) {
+        const char* end = strchr(start, ':');
+        const std::string folder = end == nullptr ? start : std::string(start, end);
+        if (!folder.empty() && access((folder + "/" + tool).c_str(), X_OK) == 0) return true;
+        if (end == nullptr) return false;
+        start = end;
+    }
+}
+
+std::string UnitPath() {
+    const char* folder = getenv(kUnitFolderVariable);
+    return std::string(folder != nullptr ? folder : kUnitFolder) + "/" + kUnitFileName;
+}
+
+// The program's folder with its final separator.
+std::string FolderOf(const char* program) {
+    const std::string path = program;
+    return path.substr(0, path.rfind('/') + 1);
+}
+
+// The service's own account, created where it is missing and useradd can,
+// and made owner of the configuration (mode 600, it holds the password) so
+// that the service can read it. nullptr when there is none: the service then
+// runs as root.
+const char* ProvideServiceUser(const char* program) {
+    if (getpwnam(kServiceUser) == nullptr) {
+        int status;
+        strFailure ignored;
+        RunProcess({kUseradd, "--system", "--user-group", "--no-create-home", "--home-dir",
+                    "/nonexistent", "--shell", "/usr/sbin/nologin", kServiceUser},
+                   nullptr, 0, &status, &ignored);
+    }
+    const passwd* account = getpwnam(kServiceUser);
+    if (account == nullptr) return nullptr;
+    const std::string configuration = FolderOf(program) + kConfigurationFileName;
+    // Without a configuration the start step fails and says so.
+    if (chown(configuration.c_str(), account->pw_uid, account->pw_gid) != 0 && errno != ENOENT) {
+        return nullptr;
+    }
+    return kServiceUser;
+}
+
+// Fails when the unit exists, so that an installed service is never
+// overwritten; a unit that could not be written whole is removed.
+bool CreateUnit(const strServiceStep& step, const char* program) {
+    const std::string path = UnitPath();
+    const int unit = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kUnitMode);
+    if (unit < 0) return Fail(step, "open", errno);
+    std::string text;
+    const char* failed = nullptr;
+    int error = EINVAL;
+    if (!FormatServiceUnit(program, ProvideServiceUser(program), &text)) failed = "ExecStart";
+    for (size_t done = 0; failed == nullptr && done < text.size();) {
+        const ssize_t n = write(unit, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            failed = "write";
+            error = errno;
+        }
+        done += n > 0 ? static_cast<size_t>(n) : 0;
+    }
+    if (close(unit) != 0 && failed == nullptr) {
+        failed = "close";
+        error = errno;
+    }
+    if (failed == nullptr) return true;
+    unlink(path.c_str());
+    return Fail(step, failed, error);
+}
+
+// The configured listen port (as the service takes it: its low 16 bits),
+// admitted or withdrawn with ufw where it is present, else with
+// firewall-cmd, at once and for good; nothing where neither is.
+bool ChangeFirewall(const strServiceStep& step, const char* program, bool admit) {
+    const bool ufw = IsOnPath(kUfw);
+    if (!ufw && !IsOnPath(kFirewallCmd)) return true;
+    const std::string configuration = FolderOf(program) + kConfigurationFileName;
+    strConfigFault fault;
+    if (!LoadConfiguration(configuration.c_str(), &fault)) {
+        return Fail(step, kConfigurationFileName, kBadConfiguration);
+    }
+    const std::string rule = std::to_string(static_cast<uint16_t>(listenPort)) + "/tcp";
+    if (ufw) {
+        return admit ? RunTool(step, {kUfw, "allow", rule.c_str()})
+                     : RunTool(step, {kUfw, "delete", "allow", rule.c_str()});
+    }
+    const std::string port = (admit ? "--add-port=" : "--remove-port=") + rule;
+    return RunTool(step, {kFirewallCmd, port.c_str()}) &&
+           RunTool(step, {kFirewallCmd, "--permanent", port.c_str()});
+}
+
+// Not told when the service was not there: like the rest of the removal,
+// only a tool that cannot be run is.
+bool DeleteUnit(const strServiceStep& step) {
+    const bool disabled = RunTool(step, {kSystemctl, "disable", kServiceName});
+    unlink(UnitPath().c_str());
+    return RunTool(step, {kSystemctl, "daemon-reload"}) && disabled;
+}
+
+int StateOfReport(const char* report) {
+    const std::string state(report, strcspn(report, " \t\r\n"));
+    if (state == "inactive" || state == "failed") return kStateStopped;
+    if (state == "active" || state == "reloading") return kStateRunning;
+    return kStateOther;
+}
+
+}  // namespace
+
+eMembership TestAdministrator(strFailure* /*failure*/) {
+    return geteuid() == 0 ? eMembership::Member : eMembership::NotMember;
+}
+
+int RunProgramElevated(const char* program, const char* switchText, const char* message) {
+    int status = 0;
+    strFailure failure{};
+    if (!RunProcess({kSudo, program, switchText}, nullptr, 0, &status, &failure)) {
+        ShowFailure(message, failure, eMessageIcon::Error);
+        return kInstallFailed;
+    }
+    if (status == 0) return kInstallDone;
+    if (status == kElevatedFailedStatus) return kInstallFailed;
+    // Any other status is sudo's own: not allowed, or refused.
+    ShowFailure(message, {kSudo, static_cast<unsigned>(status)}, eMessageIcon::Error);
+    return kInstallFailed;
+}
+
+bool RunServiceStep(const strServiceStep& step, const char* program) {
+    switch (step.step) {
+        case eServiceStep::Create:
+            return CreateUnit(step, program);
+        case eServiceStep::Describe:
+            return RunTool(step, {kSystemctl, "daemon-reload"});
+        case eServiceStep::Start:
+            return RunTool(step, {kSystemctl, "start", kServiceName});
+        case eServiceStep::StartType:
+            return RunTool(step, {kSystemctl, "enable", kServiceName});
+        case eServiceStep::Firewall:
+            return ChangeFirewall(step, program, true);
+        case eServiceStep::Stop:
+            return RunTool(step, {kSystemctl, "stop", kServiceName});
+        case eServiceStep::Delete:
+            return DeleteUnit(step);
+        case eServiceStep::FirewallRemoval:
+            return ChangeFirewall(step, program, false);
+    }
+    return false;
+}
+
+int QueryServiceState() {
+    char report[kReportSize + 1];
+    int status = 0;
+    strFailure failure{};
+    if (!RunProcess({kSystemctl, "is-active", kServiceName}, report, sizeof report, &status,
+                    &failure)) {
+        ShowFailure(kQueryMessage, failure, eMessageIcon::Error);
+        return kStateQueryFailed;
+    }
+    if (report[strspn(report, " \t\r\n")] == '\0') {
+        ShowFailure(kQueryMessage, {kSystemctl, static_cast<unsigned>(status)},
+                    eMessageIcon::Error);
+        return kStateQueryFailed;
+    }
+    return StateOfReport(report + strspn(report, " \t\r\n"));
+}
+
+void ForgetEnvironmentVariable(const char* name) {
+    unsetenv(name);
+}

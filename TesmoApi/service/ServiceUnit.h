@@ -1,0 +1,18 @@
+// The systemd unit that runs the program as the service "TesmoApi": what
+// "TesmoApi /Install" writes on Linux, and what packaging/TesmoApi.service
+// holds for a program in /opt/TesmoApi.
+#ifndef TESMOAPI_SERVICE_SERVICEUNIT_H
+#define TESMOAPI_SERVICE_SERVICEUNIT_H
+
+#include <string>
+
+// The account the service runs as, where the installer can provide it.
+constexpr char kServiceUser[] = "tesmoapi";
+
+// Fills *text with the unit for the program at programPath (an absolute
+// file name): it starts that program in its folder, as user, or as root when
+// user is nullptr. False when the path holds a character a unit cannot carry
+// (a control character); *text is then unspecified.
+bool FormatServiceUnit(const char* programPath, const char* user, std::string* text);
+
+#endif  // TESMOAPI_SERVICE_SERVICEUNIT_H
