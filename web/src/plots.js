@@ -89,6 +89,7 @@
         ctx.fillText(text, x, y);
       }
       const labels = [];
+      let lastX = -Infinity;
       for (const guide of guides) {
         ctx.strokeStyle = guide.colour;
         ctx.setLineDash(guide.dash.map((d) => d * ratio));
@@ -97,7 +98,11 @@
           const x = Math.round(u.valToPos(guide.value, 'x', true));
           ctx.moveTo(x, top);
           ctx.lineTo(x, top + height);
-          labels.push(() => Text(guide.label, x + 3 * ratio, top + 12 * ratio, 'left', guide.colour));
+          // Lines closer than a label's width keep no label of their own.
+          if (x - lastX >= 24 * ratio) {
+            labels.push(() => Text(guide.label, x + 3 * ratio, top + 12 * ratio, 'left', guide.colour));
+            lastX = x;
+          }
         } else {
           const y = Math.round(u.valToPos(guide.value, guide.scale, true));
           ctx.moveTo(left, y);
@@ -175,7 +180,7 @@
       const variable = trace.variable;
       const scale = 'unit' + units.indexOf(variable.unit || '');
       series.push({
-        label: Label(variable), scale, stroke: colourOf(trace), width: 2, spanGaps: true,
+        label: variable.unit ? `${Label(variable)} (${variable.unit})` : Label(variable), scale, stroke: colourOf(trace), width: 2, spanGaps: true,
         points: { show: trace.samples.length <= kMarkerThreshold },
         value: (u, v) => (v == null ? '—' : `${Tesmo.NumberText(v)} ${variable.unit || ''}`),
       });

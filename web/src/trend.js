@@ -111,7 +111,7 @@
       try {
         if (!machine) {
           machine = await Tesmo.Ask('machine', { machine_id: machineId }, mine);
-          heading.textContent = `Trend · ${machine.name}`;
+          heading.textContent = `${machine.name} · trend`;
           crumbs.replaceChildren(Tesmo.Breadcrumbs([{ text: 'Plant', href: '#/' },
             { text: machine.group_name, href: Tesmo.RouteHash({ view: 'overview', group: machine.group_id }) },
             { text: machine.name, href: Tesmo.RouteHash({ view: 'machine', machine: machineId }) }, { text: 'Trend' }]));
