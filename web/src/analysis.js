@@ -41,25 +41,18 @@
 
   Tesmo.Views.analysis = function (root, route, signal, go) {
     const machineId = route.machine;
+    const page = Tesmo.MachinePage(root, machineId, 'Spectra and waveforms', signal);
     let machine = null;
     let current = route;
     let list = null;
     let listKey = '';
-    let chart = null;
-    let load = null;
-    const crumbs = El('div', null, Tesmo.Breadcrumbs([{ text: 'Plant', href: '#/' }, { text: machineId }]));
-    const heading = El('h1', null, 'Spectra and waveforms');
     const controls = El('div', { class: 'toolbar' });
     const listHolder = El('div', { class: 'card list-card' });
     const facts = El('div', { class: 'facts', id: 'analysis-facts' });
     const status = El('div', { class: 'plot-status', id: 'analysis-status' });
     const plotHolder = El('div', { class: 'plot', id: 'analysis-plot' });
-    root.append(crumbs, El('div', { class: 'view-head' }, heading), controls,
+    root.append(controls,
       El('div', { class: 'side-layout analysis-layout' }, listHolder, El('section', { class: 'card plot-card' }, facts, status, plotHolder)));
-    signal.addEventListener('abort', () => {
-      if (load) load.abort();
-      if (chart) chart.destroy();
-    });
 
     function Definition() {
       return machine.analysis.find((d) => d.id === current.analysis) || machine.analysis[0];
@@ -115,17 +108,9 @@
 
     async function Load(next) {
       current = next;
-      if (load) load.abort();
-      load = new AbortController();
-      const mine = load.signal;
+      const mine = page.Begin();
       try {
-        if (!machine) {
-          machine = await Tesmo.Ask('machine', { machine_id: machineId }, mine);
-          heading.textContent = `${machine.name} · spectra and waveforms`;
-          crumbs.replaceChildren(Tesmo.Breadcrumbs([{ text: 'Plant', href: '#/' },
-            { text: machine.group_name, href: Tesmo.RouteHash({ view: 'overview', group: machine.group_id }) },
-            { text: machine.name, href: Tesmo.RouteHash({ view: 'machine', machine: machineId }) }, { text: 'Spectra and waveforms' }]));
-        }
+        machine = await page.Machine(mine);
         if (!machine.analysis.length) {
           controls.replaceChildren();
           listHolder.replaceChildren(Tesmo.Notice('No spectra or waveforms are stored for this machine.'));
@@ -137,8 +122,7 @@
         const shownTime = current.time || (list[0] && list[0].time) || '';
         DrawList(shownTime);
         if (!shownTime) {
-          if (chart) chart.destroy();
-          chart = null;
+          page.ShowChart(plotHolder);
           facts.replaceChildren();
           return;
         }
@@ -146,9 +130,7 @@
         status.replaceChildren(Tesmo.Notice('Asking the gateway for the values…'));
         const answers = await Promise.all(times.map((time) => Tesmo.Ask('analysis', { machine_id: machineId, analysis_id: definition.id, time }, mine)));
         const shown = answers.filter((a) => a.data).map((analysis) => ({ analysis, label: Tesmo.LocalTime(analysis.time) }));
-        if (chart) chart.destroy();
-        chart = null;
-        plotHolder.replaceChildren();
+        page.ShowChart(plotHolder);
         if (!shown.length) {
           status.replaceChildren(Tesmo.Notice('Nothing is stored at that time any more.'));
           facts.replaceChildren();
@@ -156,7 +138,7 @@
         }
         status.replaceChildren();
         ShowFacts(shown);
-        chart = Tesmo.AnalysisChart(plotHolder, shown);
+        page.ShowChart(plotHolder, () => Tesmo.AnalysisChart(plotHolder, shown));
       } catch (error) {
         if (error.name === 'AbortError') return;
         (list ? status : listHolder).replaceChildren(Tesmo.Notice(error.message, 'error'));

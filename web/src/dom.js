@@ -78,6 +78,47 @@
     return El('div', { class: 'span-picker', role: 'group', 'aria-label': 'Span of time' }, buttons, dates);
   };
 
+  // What the trend and analyses views share: the heading and the way back
+  // to the machine, the machine loaded once, one load at a time (a new one
+  // gives up the one before), and the chart on show.
+  Tesmo.MachinePage = function (root, machineId, title, signal) {
+    const crumbs = El('div', null, Tesmo.Breadcrumbs([{ text: 'Plant', href: '#/' }, { text: machineId }]));
+    const heading = El('h1', null, title);
+    root.append(crumbs, El('div', { class: 'view-head' }, heading));
+    let machine = null;
+    let load = null;
+    let chart = null;
+    const page = {
+      Begin() {
+        if (load) load.abort();
+        load = new AbortController();
+        return load.signal;
+      },
+      async Machine(mine) {
+        if (machine) return machine;
+        machine = await Tesmo.Ask('machine', { machine_id: machineId }, mine);
+        heading.textContent = `${machine.name} · ${title.toLowerCase()}`;
+        crumbs.replaceChildren(Tesmo.Breadcrumbs([{ text: 'Plant', href: '#/' },
+          { text: machine.group_name, href: Tesmo.RouteHash({ view: 'overview', group: machine.group_id }) },
+          { text: machine.name, href: Tesmo.RouteHash({ view: 'machine', machine: machineId }) }, { text: title }]));
+        return machine;
+      },
+      // Shows the chart that `make` draws into the emptied `holder` (none
+      // when `make` is not given or draws nothing).
+      ShowChart(holder, make) {
+        if (chart) chart.destroy();
+        holder.replaceChildren();
+        chart = make ? make() : null;
+        return chart;
+      },
+    };
+    signal.addEventListener('abort', () => {
+      if (load) load.abort();
+      if (chart) chart.destroy();
+    });
+    return page;
+  };
+
   // Runs `step` now and then every `ms` after each run has finished, until
   // `signal` aborts; a failed run is already shown by the view, so the loop
   // goes on (the page keeps working when a request fails).

@@ -62,7 +62,14 @@
       counts.replaceChildren(...buttons);
     }
 
+    // Redraws only what changed, so that a refresh with the same answer
+    // leaves the page (and the keyboard focus) as it was.
+    let drawn = '';
     function Draw() {
+      stamp.textContent = answeredAt ? `Updated ${Tesmo.ClockText(answeredAt)}, every ${Tesmo.kRefreshMs / 1000} s` : '';
+      const key = JSON.stringify([groups, machines, filter, problem && problem.message, problem && answeredAt && answeredAt.getTime()]);
+      if (key === drawn) return;
+      drawn = key;
       const parts = [];
       if (problem) {
         parts.push(Tesmo.Notice(problem.message + (answeredAt ? ` Showing the last answer, from ${Tesmo.ClockText(answeredAt)}.` : ''), 'error'));
@@ -82,7 +89,6 @@
         parts.push(Tesmo.Notice('Asking the gateway for the plant…'));
       }
       content.replaceChildren(...parts);
-      stamp.textContent = answeredAt ? `Updated ${Tesmo.ClockText(answeredAt)}, every ${Tesmo.kRefreshMs / 1000} s` : '';
     }
 
     Tesmo.Every(Tesmo.kRefreshMs, signal, async () => {

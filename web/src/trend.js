@@ -22,7 +22,7 @@
   }
 
   // Check boxes for the machine's variables, grouped by point.
-  function VariablePicker(machine, chosen, onChange) {
+  function VariablePicker(machine, onChange) {
     const byPoint = new Map();
     for (const v of machine.variables) {
       const key = v.point_id ? `${v.point_id} ${v.point_name}` : 'Machine';
@@ -32,13 +32,12 @@
     const groups = [...byPoint].map(([title, variables]) => El('fieldset', null, El('legend', null, title),
       variables.map((v) => El('label', { class: 'pick-variable' },
         El('input', {
-          type: 'checkbox', value: v.id, checked: chosen.includes(v.id),
+          type: 'checkbox', value: v.id,
           onchange: (event) => onChange(v.id, event.target.checked),
         }), ` ${v.name}`, El('span', { class: 'muted' }, v.type === 'DIGITAL' ? ' on/off' : v.unit ? ` ${v.unit}` : '')))));
     // Unfolded beside the chart; folded under it on a phone.
     const narrow = window.matchMedia('(max-width: 760px)').matches;
-    const count = chosen.length ? ` (${chosen.length} ticked)` : '';
-    return El('details', { class: 'card picker', open: !narrow }, El('summary', null, 'Variables' + count), groups);
+    return El('details', { class: 'card picker', open: !narrow }, El('summary', null, 'Variables'), groups);
   }
 
   function SummaryTable(traces) {
@@ -62,25 +61,16 @@
 
   Tesmo.Views.trend = function (root, route, signal, go) {
     const machineId = route.machine;
-    let machine = null;
+    const page = Tesmo.MachinePage(root, machineId, 'Trend', signal);
     let current = route;
-    let chart = null;
-    let load = null;
-    const crumbs = El('div', null, Tesmo.Breadcrumbs([{ text: 'Plant', href: '#/' }, { text: machineId }]));
-    const heading = El('h1', null, 'Trend');
     const spans = El('div', { class: 'toolbar' });
     const pickerHolder = El('div', { class: 'picker-holder' });
     const plotHolder = El('div', { class: 'plot', id: 'trend-plot' });
     const status = El('div', { class: 'plot-status', id: 'trend-status' });
     const note = El('p', { class: 'plot-note', id: 'trend-note' });
     const summary = El('div', { class: 'summary-holder' });
-    root.append(crumbs, El('div', { class: 'view-head' }, heading), spans,
-      El('div', { class: 'side-layout' }, pickerHolder,
-        El('section', { class: 'card plot-card' }, status, plotHolder, note, summary)));
-    signal.addEventListener('abort', () => {
-      if (load) load.abort();
-      if (chart) chart.destroy();
-    });
+    root.append(spans, El('div', { class: 'side-layout' }, pickerHolder,
+      El('section', { class: 'card plot-card' }, status, plotHolder, note, summary)));
 
     function Toggle(id, on) {
       const ids = current.variables.filter((x) => x !== id);
@@ -88,40 +78,33 @@
       go({ ...current, variables: ids });
     }
 
-    function DrawControls() {
+    // The variable picker is made once and then only follows the ticks, so
+    // that ticking a box keeps the keyboard focus on it.
+    function DrawControls(machine) {
       const picker = Tesmo.SpanPicker(current, kSpanNames, Tesmo.kTrendSpanDefault, (span) => go({ ...current, ...span }));
       picker.insertBefore(El('button', { type: 'button', class: 'button', id: 'trend-refresh', onclick: () => Load(current) }, 'Refresh'), picker.lastChild);
       spans.replaceChildren(picker);
-      pickerHolder.replaceChildren(VariablePicker(machine, current.variables, Toggle));
+      if (!pickerHolder.firstChild) pickerHolder.append(VariablePicker(machine, Toggle));
+      for (const box of pickerHolder.querySelectorAll('input[type=checkbox]')) box.checked = current.variables.includes(box.value);
+      const count = current.variables.length;
+      pickerHolder.querySelector('summary').textContent = 'Variables' + (count ? ` (${count} ticked)` : '');
     }
 
-    function ShowChart(traces, span) {
-      if (chart) chart.destroy();
-      chart = null;
-      plotHolder.replaceChildren();
-      chart = Tesmo.TrendChart(plotHolder, traces, span);
-      if (!chart) status.replaceChildren(Tesmo.Notice('No samples were stored in this span.'));
+    function NoteText(span, size) {
+      return `${Tesmo.LocalTime(span.from)} to ${Tesmo.LocalTime(span.to)} · ` + (size.mapped
+        ? `thinned by the Tesmo server to at most ${size.max_items} samples per variable, one per pixel column, peaks kept`
+        : `raw samples, at most ${size.max_items} per variable`) + '. Drag across the chart to zoom, double-click to zoom out.';
     }
 
     async function Load(next) {
       current = next;
-      if (load) load.abort();
-      load = new AbortController();
-      const mine = load.signal;
+      const mine = page.Begin();
       try {
-        if (!machine) {
-          machine = await Tesmo.Ask('machine', { machine_id: machineId }, mine);
-          heading.textContent = `${machine.name} · trend`;
-          crumbs.replaceChildren(Tesmo.Breadcrumbs([{ text: 'Plant', href: '#/' },
-            { text: machine.group_name, href: Tesmo.RouteHash({ view: 'overview', group: machine.group_id }) },
-            { text: machine.name, href: Tesmo.RouteHash({ view: 'machine', machine: machineId }) }, { text: 'Trend' }]));
-        }
-        DrawControls();
+        const machine = await page.Machine(mine);
+        DrawControls(machine);
         const variables = current.variables.map((id) => machine.variables.find((v) => v.id === id)).filter(Boolean);
         if (!variables.length) {
-          if (chart) chart.destroy();
-          chart = null;
-          plotHolder.replaceChildren();
+          page.ShowChart(plotHolder);
           summary.replaceChildren();
           note.textContent = '';
           status.replaceChildren(Tesmo.Notice('Tick one or more variables to draw their trend.'));
@@ -134,11 +117,9 @@
           variable,
           samples: await Tesmo.Ask('trend', { machine_id: machineId, variable_id: variable.id, from: span.from, to: span.to, ...size }, mine),
         })));
-        status.replaceChildren();
-        ShowChart(traces, span);
-        note.textContent = `${Tesmo.LocalTime(span.from)} to ${Tesmo.LocalTime(span.to)} · ` + (size.mapped
-          ? `thinned by the Tesmo server to at most ${size.max_items} samples per variable, one per pixel column, peaks kept`
-          : `raw samples, at most ${size.max_items} per variable`) + '. Drag across the chart to zoom, double-click to zoom out.';
+        const chart = page.ShowChart(plotHolder, () => Tesmo.TrendChart(plotHolder, traces, span));
+        status.replaceChildren(chart ? '' : Tesmo.Notice('No samples were stored in this span.'));
+        note.textContent = NoteText(span, size);
         summary.replaceChildren(SummaryTable(traces));
       } catch (error) {
         if (error.name === 'AbortError') return;

@@ -194,11 +194,17 @@ async function Reference(page, watch, base) {
   await watch.Screenshot('reference');
 }
 
-test('a person walks the demo plant on a laptop and on a phone', async (t) => {
-  const plant = await StartPlant({ plant: 'demo' });
+// A plant with its gateway and a browser, both stopped when the test ends.
+async function Start(t, plantName) {
+  const plant = await StartPlant({ plant: plantName });
   t.after(() => plant.stop());
   const browser = await Launch();
   t.after(() => browser.close());
+  return { plant, browser };
+}
+
+test('a person walks the demo plant on a laptop and on a phone', async (t) => {
+  const { plant, browser } = await Start(t, 'demo');
   for (const size of ['laptop', 'phone']) {
     await t.test(size, async () => {
       const { context, page, watch } = await OpenPage(browser, size);
@@ -217,10 +223,7 @@ test('a person walks the demo plant on a laptop and on a phone', async (t) => {
 });
 
 test('a link to a view opens it, and the back button returns', async (t) => {
-  const plant = await StartPlant({ plant: 'demo' });
-  t.after(() => plant.stop());
-  const browser = await Launch();
-  t.after(() => browser.close());
+  const { plant, browser } = await Start(t, 'demo');
   const { page, watch } = await OpenPage(browser, 'laptop');
   await page.goto(plant.base + '#/trend?m=P-101&v=70&span=week');
   await Chart(page, '#trend-plot', kFirstColour);
@@ -241,10 +244,7 @@ test('a link to a view opens it, and the back button returns', async (t) => {
 });
 
 test('a stopped Tesmo server and a stopped gateway are told in words, and the page recovers', async (t) => {
-  const plant = await StartPlant({ plant: 'demo' });
-  t.after(() => plant.stop());
-  const browser = await Launch();
-  t.after(() => browser.close());
+  const { plant, browser } = await Start(t, 'demo');
   const { page, watch } = await OpenPage(browser, 'laptop');
   await page.goto(plant.base);
   await page.locator('.tile').first().waitFor({ timeout: kWaitMs });
@@ -285,10 +285,7 @@ test('a stopped Tesmo server and a stopped gateway are told in words, and the pa
 });
 
 test('the edge plant: names with quotes, backslashes and tabs, values that are no numbers, the largest spectrum', async (t) => {
-  const plant = await StartPlant({ plant: 'edge' });
-  t.after(() => plant.stop());
-  const browser = await Launch();
-  t.after(() => browser.close());
+  const { plant, browser } = await Start(t, 'edge');
   const { page, watch } = await OpenPage(browser, 'laptop');
   const machines = (await Get(plant.base, 'api/machines')).body;
   await page.goto(plant.base);

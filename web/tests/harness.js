@@ -86,11 +86,15 @@ function StartSimulator(bin, { plant = 'demo', now, port = 0, extra = [] } = {})
   });
 }
 
-function CopyGatewayFolder(bin) {
+// A folder of its own with the program, its libraries and the page's files
+// from `bins` (the first folder that has a file wins).
+function CopyGatewayFolder(...bins) {
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), 'tesmo-web-'));
-  for (const name of fs.readdirSync(bin)) {
-    const shared = /\.so(\.|$)/.test(name) || /\.dll$/i.test(name);
-    if (shared || ['TesmoApi', 'api.html', 'openapi.json'].includes(name)) {
+  for (const bin of bins) {
+    for (const name of fs.readdirSync(bin)) {
+      const shared = /\.so(\.|$)/.test(name) || /\.dll$/i.test(name);
+      const wanted = shared || ['TesmoApi', 'TesmoApi.exe', 'api.html', 'openapi.json'].includes(name);
+      if (!wanted || fs.existsSync(path.join(folder, name))) continue;
       fs.copyFileSync(path.join(bin, name), path.join(folder, name));
       fs.chmodSync(path.join(folder, name), fs.statSync(path.join(bin, name)).mode);
     }
@@ -98,6 +102,16 @@ function CopyGatewayFolder(bin) {
   return folder;
 }
 
+// The configuration of a gateway on `port` in front of the simulator.
+function WriteConfiguration(folder, port, simulatorPort) {
+  const configuration = {
+    api: { listen_port: port, idle_timeout: 60 },
+    drovane_tesmo_server: { host: '127.0.0.1', port: simulatorPort, user: 'demo', password: 'demo', timeout: 5 },
+  };
+  fs.writeFileSync(path.join(folder, 'TesmoApi.json'), JSON.stringify(configuration));
+}
+
+// Whether anything answers at `url`.
 async function Answering(url) {
   try {
     await fetch(url);
@@ -109,11 +123,7 @@ async function Answering(url) {
 
 async function StartGatewayOnce(folder, simulatorPort) {
   const port = await FreePort();
-  const configuration = {
-    api: { listen_port: port, idle_timeout: 60 },
-    drovane_tesmo_server: { host: '127.0.0.1', port: simulatorPort, user: 'demo', password: 'demo', timeout: 5 },
-  };
-  fs.writeFileSync(path.join(folder, 'TesmoApi.json'), JSON.stringify(configuration));
+  WriteConfiguration(folder, port, simulatorPort);
   const child = spawn(path.join(folder, 'TesmoApi'), [], { stdio: ['ignore', 'ignore', 'pipe'] });
   let printed = '';
   child.stderr.on('data', (chunk) => (printed += chunk));
@@ -198,4 +208,6 @@ function TimeText(seconds) {
   return new Date(seconds * 1000).toISOString().replace(/\.\d{3}Z$/, 'Z');
 }
 
-module.exports = { BinFolder, StartPlant, Get, Query, TimeText, kRepository };
+module.exports = {
+  BinFolder, StartPlant, StartSimulator, CopyGatewayFolder, WriteConfiguration, FreePort, Answering, Sleep, Get, Query, TimeText, kRepository,
+};
