@@ -79,7 +79,7 @@
           onchange: (event) => go({ ...current, time: shownTime, compare: event.target.checked ? item.time : '' }) });
         return El('tr', { 'data-time': item.time, class: item.time === shownTime ? 'chosen' : item.time === current.compare ? 'compared' : '' },
           El('td', null, show), El('td', null, compare),
-          El('td', { title: item.time }, Tesmo.LocalTime(item.time)),
+          El('td', { title: `${Tesmo.LocalTime(item.time)} (${item.time})` }, Tesmo.ShortTime(item.time)),
           El('td', { class: 'num' }, Tesmo.NumberText(item.rpm)),
           spectrum ? El('td', { class: 'num' }, Tesmo.NumberText(item.kw)) : null);
       });

@@ -9,6 +9,7 @@
   const kMinute = 60;
   const kHour = 60 * kMinute;
   const kDay = 24 * kHour;
+  const kMonths = ['Jan', 'Feb', 'Mar', 'Apr', 'May', 'Jun', 'Jul', 'Aug', 'Sep', 'Oct', 'Nov', 'Dec'];
 
   // The spans a person picks, in seconds.
   Tesmo.kSpans = {
@@ -146,12 +147,19 @@
     return `${d.getFullYear()}-${Two(d.getMonth() + 1)}-${Two(d.getDate())} ${Two(d.getHours())}:${Two(d.getMinutes())}:${Two(d.getSeconds())}`;
   };
 
+  // Local day and time of an API time text without the year, for lists
+  // of a span of at most a few weeks: "9 Dec 01:23:15".
+  Tesmo.ShortTime = function (text) {
+    const seconds = Tesmo.TimeSeconds(text);
+    if (!Number.isFinite(seconds)) return String(text);
+    const d = new Date(seconds * kSecond);
+    return `${d.getDate()} ${kMonths[d.getMonth()]} ${Tesmo.ClockText(d)}`;
+  };
+
   // Local time of day of a Date, for "last answer at".
   Tesmo.ClockText = function (date) {
     return `${Two(date.getHours())}:${Two(date.getMinutes())}:${Two(date.getSeconds())}`;
   };
-
-  const kMonths = ['Jan', 'Feb', 'Mar', 'Apr', 'May', 'Jun', 'Jul', 'Aug', 'Sep', 'Oct', 'Nov', 'Dec'];
 
   // Labels of a time axis's ticks (seconds since 1970, `step` seconds
   // apart), in 24-hour local time: "14:30", with the date under the first

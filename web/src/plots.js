@@ -90,12 +90,16 @@
       }
       const labels = [];
       let lastX = -Infinity;
+      let lastLine = -Infinity;
       for (const guide of guides) {
         ctx.strokeStyle = guide.colour;
         ctx.setLineDash(guide.dash.map((d) => d * ratio));
         ctx.beginPath();
         if (guide.scale === 'x') {
           const x = Math.round(u.valToPos(guide.value, 'x', true));
+          // Multiples closer than a few pixels would only hide the chart.
+          if (x - lastLine < 8 * ratio) continue;
+          lastLine = x;
           ctx.moveTo(x, top);
           ctx.lineTo(x, top + height);
           // Lines closer than a label's width keep no label of their own.

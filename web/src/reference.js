@@ -27,6 +27,7 @@
     const s = Resolve(document, schema);
     if (!s) return '';
     if (s.oneOf) return s.oneOf.map((x) => Shape(document, x, depth)).join(' or ');
+    if (s.maxProperties === 0) return '{}';
     if (s.type === 'array') return `[${Shape(document, s.items, depth)}]`;
     if (s.properties && depth > 0) return `{${Object.keys(s.properties).join(', ')}}`;
     if (name) return name;
@@ -94,6 +95,12 @@
     }));
   }
 
+  // An answer laid out for reading, arrays of numbers kept on one line.
+  function Pretty(body) {
+    return JSON.stringify(body, null, 2).replace(/\[\n\s*((?:-?[\d.e+-]+|null)(?:,\n\s*(?:-?[\d.e+-]+|null))*)\n\s*\]/g,
+      (whole, inner) => '[' + inner.replace(/,\n\s*/g, ', ') + ']');
+  }
+
   // The form that runs an example request and shows the answer.
   function TryIt(path, parameters, examples) {
     const resource = path.replace(/^\/api\//, '');
@@ -111,7 +118,7 @@
         const started = performance.now();
         try {
           const answer = await Tesmo.Fetch(request);
-          const text = answer.body !== undefined ? JSON.stringify(answer.body, null, 2) : answer.text;
+          const text = answer.body !== undefined ? Pretty(answer.body) : answer.text;
           const cut = text.length > kShownCharacters ? text.slice(0, kShownCharacters) + `\n… (${text.length - kShownCharacters} more characters)` : text;
           shown.replaceChildren(
             El('p', { class: 'answer-head' }, El('a', { href: request, target: '_blank', rel: 'noopener' }, 'GET ' + request), El('br'),

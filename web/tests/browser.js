@@ -46,6 +46,7 @@ async function OpenPage(browser, size) {
   });
   watch.Screenshot = async (name) => {
     fs.mkdirSync(kArtifacts, { recursive: true });
+    await page.evaluate(() => window.scrollTo(0, 0));
     await page.screenshot({ path: path.join(kArtifacts, `${size}-${name}.png`), fullPage: false });
   };
   // The last answer the page got for a resource, with its query.

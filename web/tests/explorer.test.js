@@ -4,6 +4,7 @@
 
 const test = require('node:test');
 const assert = require('node:assert/strict');
+const http = require('node:http');
 const { StartPlant, Get, Query } = require('./harness');
 const { Launch, OpenPage, ColouredPixels } = require('./browser');
 
@@ -222,10 +223,34 @@ test('a person walks the demo plant on a laptop and on a phone', async (t) => {
   }
 });
 
-test('a link to a view opens it, and the back button returns', async (t) => {
+// A reverse proxy that serves the gateway under `prefix` and answers 404
+// for every other path; `strays` counts the requests outside the prefix.
+async function ReverseProxy(t, gatewayPort, prefix) {
+  const proxy = { strays: [] };
+  const server = http.createServer((request, response) => {
+    if (!request.url.startsWith(prefix)) {
+      proxy.strays.push(request.url);
+      response.writeHead(404).end();
+      return;
+    }
+    const upstream = http.request({ host: '127.0.0.1', port: gatewayPort, path: request.url.slice(prefix.length - 1), headers: request.headers }, (answer) => {
+      response.writeHead(answer.statusCode, answer.statusMessage, answer.headers);
+      answer.pipe(response);
+    });
+    upstream.on('error', () => response.writeHead(502).end());
+    request.pipe(upstream);
+  });
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  t.after(() => new Promise((resolve) => server.close(resolve)));
+  proxy.base = `http://127.0.0.1:${server.address().port}${prefix}`;
+  return proxy;
+}
+
+test('behind a reverse proxy at /tesmo/, a link to a view opens it and the back button returns', async (t) => {
   const { plant, browser } = await Start(t, 'demo');
+  const proxy = await ReverseProxy(t, plant.gateway.port, '/tesmo/');
   const { page, watch } = await OpenPage(browser, 'laptop');
-  await page.goto(plant.base + '#/trend?m=P-101&v=70&span=week');
+  await page.goto(proxy.base + '#/trend?m=P-101&v=70&span=week');
   await Chart(page, '#trend-plot', kFirstColour);
   const asked = watch.Last('trend');
   assert.equal(asked.url.searchParams.get('variable_id'), '70');
@@ -236,10 +261,11 @@ test('a link to a view opens it, and the back button returns', async (t) => {
   await page.locator('#variables').waitFor({ timeout: kWaitMs });
   await page.goBack();
   await Chart(page, '#trend-plot', kFirstColour);
-  assert.match(page.url(), /#\/trend\?m=P-101&v=70&span=week$/);
-  // Behind a reverse proxy the page lives under a path of its own: every
-  // request it makes is relative to where it was loaded from.
-  assert.ok(watch.answers.every((a) => a.url.pathname.startsWith('/api/')));
+  assert.match(page.url(), /\/tesmo\/#\/trend\?m=P-101&v=70&span=week$/);
+  await page.locator('.tabs a[data-tab="reference"]').click();
+  await page.locator('section.resource').nth(8).waitFor({ timeout: kWaitMs });
+  assert.ok(watch.answers.length > 3 && watch.answers.every((a) => a.url.pathname.startsWith('/tesmo/api/')), 'every request below the prefix');
+  assert.deepEqual(proxy.strays, [], 'nothing asked outside the prefix');
   NoErrors(watch);
 });
 
