@@ -9,7 +9,7 @@
   const kRpmPerHz = 60;
 
   // What a stored analysis is, in one line.
-  Tesmo.AnalysisFacts = function (header) {
+  function AnalysisFacts(header) {
     const facts = [];
     if (header.type === 'spectrum') {
       facts.push(`${header.lines} lines, ${Tesmo.NumberText(header.fmin)}–${Tesmo.NumberText(header.fmax)} Hz`);
@@ -21,7 +21,7 @@
     }
     if (typeof header.kw === 'number') facts.push(`${Tesmo.NumberText(header.kw)} kW`);
     return facts.join(' · ');
-  };
+  }
 
   // The largest value of a stored analysis and where it lies.
   function Peak(analysis) {
@@ -103,7 +103,7 @@
     function ShowFacts(shown) {
       facts.replaceChildren(...shown.map((s, i) => El('p', { class: 'fact', 'data-time': s.analysis.time },
         El('span', { class: 'swatch', style: `background:${Tesmo.kSeriesColours[i]}` }), ' ',
-        El('strong', null, Tesmo.LocalTime(s.analysis.time)), ' · ', Tesmo.AnalysisFacts(s.analysis.analysis), ' · ', Peak(s.analysis))));
+        El('strong', null, Tesmo.LocalTime(s.analysis.time)), ' · ', AnalysisFacts(s.analysis.analysis), ' · ', Peak(s.analysis))));
     }
 
     async function Load(next) {

@@ -10,7 +10,6 @@
     for (const [name, value] of Object.entries(attributes || {})) {
       if (value === undefined || value === null || value === false) continue;
       if (name.startsWith('on')) element.addEventListener(name.slice(2), value);
-      else if (name === 'text') element.textContent = value;
       else element.setAttribute(name, value === true ? '' : value);
     }
     for (const child of children.flat()) {

@@ -5,12 +5,13 @@
 (function (Tesmo) {
   const El = Tesmo.El;
 
-  // Ranges of a definition: "0–1000 Hz, 800 lines" or "2560 /s, 2048 samples".
-  Tesmo.DefinitionRange = function (definition) {
+  // What a definition stores: "to 1000 Hz, 800 lines, 4 averages" or
+  // "2560 samples/s, 2048 samples".
+  function DefinitionRange(definition) {
     if (definition.type === 'spectrum') return `to ${Tesmo.NumberText(definition.fmax)} Hz, ${definition.lines} lines, ${definition.averages} averages`;
     if (definition.type === 'waveform') return `${Tesmo.NumberText(definition.fs)} samples/s, ${definition.samples} samples`;
     return '';
-  };
+  }
 
   function PointsList(points) {
     if (!points.length) return Tesmo.Notice('This machine has no measuring points.');
@@ -26,7 +27,7 @@
       El('td', { 'data-label': 'Kind' }, d.type || '—'),
       El('td', { 'data-label': 'Point' }, d.point_id ? `${d.point_id} ${d.point_name}` : '—'),
       El('td', { 'data-label': 'Magnitude' }, `${d.magnitude} (${d.unit})`),
-      El('td', { 'data-label': 'Range' }, Tesmo.DefinitionRange(d)),
+      El('td', { 'data-label': 'Range' }, DefinitionRange(d)),
       El('td', { 'data-label': 'Status' }, Tesmo.StatusBadge(d.status))));
     return El('table', { class: 'grid stack' },
       El('thead', null, El('tr', null, ['Analysis', 'Kind', 'Point', 'Magnitude', 'Range', 'Status'].map((h) => El('th', { scope: 'col' }, h)))),
