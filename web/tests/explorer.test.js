@@ -314,11 +314,14 @@ test('the edge plant: names with quotes, backslashes and tabs, values that are n
   const { plant, browser } = await Start(t, 'edge');
   const { page, watch } = await OpenPage(browser, 'laptop');
   const machines = (await Get(plant.base, 'api/machines')).body;
+  const groups = (await Get(plant.base, 'api/groups')).body;
   await page.goto(plant.base);
   await Until('the machines', async () => (await page.locator('.tile').count()) === machines.length);
-  assert.deepEqual(await Texts(page, '.tile-name'), machines.map((m) => m.name.trim()), 'names exactly as the API gives them');
+  // The page shows the machines group by group, in the order of the groups.
+  const shownOrder = groups.flatMap((g) => machines.filter((m) => m.group_id === g.id));
+  assert.deepEqual(await Texts(page, '.tile-name'), shownOrder.map((m) => m.name.trim()), 'names exactly as the API gives them');
   const quoted = machines.find((m) => m.id.includes('"'));
-  await page.locator('.tile').nth(machines.indexOf(quoted)).click();
+  await page.locator('.tile').nth(shownOrder.indexOf(quoted)).click();
   await page.locator('#variables tbody tr').first().waitFor({ timeout: kWaitMs });
   const values = (await Get(plant.base, Query('values', { machine_id: quoted.id }))).body;
   assert.ok(values.some((v) => v.value === null));
