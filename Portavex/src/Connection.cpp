@@ -82,16 +82,6 @@ bool SendError(strConnection& connection, eRequestResult status) {
     return false;
 }
 
-bool IsHidden(strConnectionTable* table, FileHandle file) {
-    strFileIdentity identity;
-    if (!FileIdentity(file, &identity)) return true;
-    std::lock_guard<std::mutex> guard(table->lock);
-    for (const strFileIdentity& hidden : table->hiddenFiles) {
-        if (hidden.volume == identity.volume && hidden.index == identity.index) return true;
-    }
-    return false;
-}
-
 const char* ExtensionOf(const char* path) {
     const char* dot = std::strrchr(path, '.');
     if (dot == nullptr || std::strpbrk(dot, "/\\") != nullptr) return "";
@@ -127,7 +117,7 @@ bool ServeFile(strConnection& connection, const char* resource) {
     }
     FileHandle file;
     if (!FileOpen(path, &file)) return SendError(connection, NotFound);
-    if (IsHidden(connection.table, file)) {
+    if (connection.table->hiddenFiles.Hides(file, path)) {
         FileClose(file);
         return SendError(connection, NotFound);
     }

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
-#include <vector>
 
+#include "HiddenFiles.h"
 #include "Limits.h"
 #include "Platform.h"
 #include "Portavex.h"
@@ -40,7 +40,7 @@ struct strConnectionTable {
     std::atomic<bool> closing{false};    // the server object is going away
     std::atomic<bool> listening{false};  // false tells the listener to end
     int idleTimeoutSeconds = kDefaultIdleTimeoutSeconds;
-    std::vector<strFileIdentity> hiddenFiles;
+    HiddenFiles hiddenFiles;
 };
 
 // What the listener hands a new connection thread: what it needs of its

@@ -110,15 +110,7 @@ void Portavex::SetIdleTimeout(int seconds) {
 }
 
 bool Portavex::HideFile(const char* path) {
-    FileHandle file;
-    if (path == nullptr || !FileOpen(path, &file)) return false;
-    strFileIdentity identity;
-    bool known = FileIdentity(file, &identity);
-    FileClose(file);
-    if (!known) return false;
-    std::lock_guard<std::mutex> guard(connections->lock);
-    connections->hiddenFiles.push_back(identity);
-    return true;
+    return path != nullptr && connections->hiddenFiles.Add(path);
 }
 
 int Portavex::GetVersion(char* buffer, unsigned long size) {
