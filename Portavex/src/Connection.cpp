@@ -33,7 +33,6 @@ struct strConnection {
     const strServerSettings* settings;
     Socket socket;
     strConnectionBuffers* buffers;
-    bool origin;
 };
 
 enum eReadResult { ReadComplete, ReadClosed, ReadRefused };
@@ -72,7 +71,9 @@ eReadResult ReadRequest(strConnection& connection) {
 bool SendHeader(strConnection& connection, eRequestResult status, uint64_t length,
                 const char* extension) {
     char* header = connection.buffers->header;
-    size_t headerLength = FormatHeader(header, status, connection.origin, length, extension);
+    // The request being answered is still the framer's.
+    bool origin = connection.buffers->framer.HasOrigin();
+    size_t headerLength = FormatHeader(header, status, origin, length, extension);
     return SendAll(connection.socket, header, headerLength);
 }
 
@@ -163,7 +164,6 @@ bool ServeApi(strConnection& connection, char* resource, char* query) {
 bool Answer(strConnection& connection) {
     strRequest request;
     ParseRequest(connection.buffers->framer.View(), &request);
-    connection.origin = request.hasOrigin;
     if (request.method != MethodGet) return SendError(connection, NotImplemented);
     if (request.badEncoding) return SendError(connection, BadRequest);
     if (std::strncmp(request.resource, kApiPrefix, kApiPrefixLength) == 0) {
@@ -186,10 +186,7 @@ void Linger(strConnection& connection) {
 void Serve(strConnection& connection) {
     for (;;) {
         eReadResult read = ReadRequest(connection);
-        if (read == ReadRefused) {
-            connection.origin = false;
-            SendError(connection, BadRequest);
-        }
+        if (read == ReadRefused) SendError(connection, BadRequest);
         if (read == ReadClosed) return;
         if (read != ReadComplete || !Answer(connection)) return Linger(connection);
         connection.buffers->framer.BeginRequest();
@@ -227,7 +224,7 @@ void ConnectionMain(const strConnectionStart* start) {
     }
     if (serve) {
         strConnectionBuffers buffers;
-        strConnection connection = {table, &settings, socket, &buffers, false};
+        strConnection connection = {table, &settings, socket, &buffers};
         Serve(connection);
     }
     {
