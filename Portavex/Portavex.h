@@ -44,8 +44,10 @@ class PORTAVEX_API Portavex {
     // layer cannot start, "CreateEvent failed" when the start event cannot
     // be created.
     Portavex();
-    // Stops listening, closes every open connection, waits until no
-    // connection thread uses the object any more and closes the start event.
+    // Stops listening, closes every open connection and waits until every
+    // connection thread has closed its socket and ended; then closes the
+    // start event and ends the socket layer, so that no code of the library
+    // and no socket call runs after it returns.
     ~Portavex();
     // A copy would close the same socket and event twice.
     Portavex(const Portavex&) = delete;

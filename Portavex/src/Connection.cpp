@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <list>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -193,78 +194,80 @@ void Serve(strConnection& connection) {
     }
 }
 
-void Link(strConnectionTable* table, strConnectionNode* node) {
-    node->previous = nullptr;
-    node->next = table->first;
-    if (table->first != nullptr) table->first->previous = node;
-    table->first = node;
-}
+// What a connection thread copies before it lets the listener go on.
+struct strThreadStart {
+    const strConnectionStart* start;
+    std::list<strConnectionEntry>::iterator entry;
+};
 
-void Unlink(strConnectionTable* table, strConnectionNode* node) {
-    if (node->previous != nullptr)
-        node->previous->next = node->next;
-    else
-        table->first = node->next;
-    if (node->next != nullptr) node->next->previous = node->previous;
-}
-
-void ConnectionMain(const strConnectionStart* start) {
-    strConnectionTable* table = start->table;
-    const strServerSettings settings = *start->settings;
-    Socket socket = start->socket;
-    // From here on the record may be gone.
-    EventSet(start->started);
-
-    strConnectionNode node = {socket, nullptr, nullptr};
-    bool serve;
+// Waits for the threads that have finished with the table to end.
+void JoinEnded(strConnectionTable* table) {
+    std::list<strConnectionEntry> finished;
     {
         std::lock_guard<std::mutex> guard(table->lock);
-        serve = !table->closing;
-        if (serve) Link(table, &node);
+        finished.splice(finished.end(), table->ended);
     }
-    if (serve) {
+    for (strConnectionEntry& entry : finished) entry.thread.join();
+}
+
+void ConnectionMain(const strThreadStart* record) {
+    strConnectionTable* table = record->start->table;
+    const strServerSettings settings = *record->start->settings;
+    Socket socket = record->start->socket;
+    std::list<strConnectionEntry>::iterator entry = record->entry;
+    // From here on the record may be gone.
+    EventSet(record->start->started);
+
+    if (!table->closing) {
         strConnectionBuffers buffers;
         strConnection connection = {table, &settings, socket, &buffers};
         Serve(connection);
     }
-    {
-        // After this block the table may be gone: touch nothing of it.
-        std::lock_guard<std::mutex> guard(table->lock);
-        if (serve) Unlink(table, &node);
-        table->count--;
-        table->drained.notify_all();
-    }
+    // The threads that ended before this one are joined by it, so that few
+    // wait for the next connection or the end of the server object.
+    JoinEnded(table);
+    std::lock_guard<std::mutex> guard(table->lock);
+    // Closed while the thread still counts as running: once none runs, the
+    // server object may end the socket layer.
     CloseSocket(socket);
+    table->ended.splice(table->ended.end(), table->running, entry);
+    table->drained.notify_all();
 }
 
 }  // namespace
 
 bool StartConnection(const strConnectionStart& start) {
     strConnectionTable* table = start.table;
+    JoinEnded(table);
     PrepareConnection(start.socket, start.settings->idleTimeoutSeconds);
-    {
-        std::lock_guard<std::mutex> guard(table->lock);
-        table->count++;
-    }
+    std::unique_lock<std::mutex> guard(table->lock);
+    auto entry = table->running.emplace(table->running.end());
+    entry->socket = start.socket;
+    strThreadStart record = {&start, entry};
     try {
-        std::thread(ConnectionMain, &start).detach();
-        return true;
+        // Under the lock, so that the thread cannot list itself as ended
+        // before its handle is stored.
+        entry->thread = std::thread(ConnectionMain, &record);
     } catch (const std::system_error&) {
-        std::lock_guard<std::mutex> guard(table->lock);
-        table->count--;
-        table->drained.notify_all();
+        table->running.erase(entry);
+        guard.unlock();
         CloseSocket(start.socket);
         return false;
     }
+    guard.unlock();
+    // The record lives in this frame until the thread has copied it.
+    EventWait(start.started);
+    return true;
 }
 
 void CloseAllConnections(strConnectionTable* table) {
-    std::unique_lock<std::mutex> guard(table->lock);
-    table->closing = true;
-    for (strConnectionNode* node = table->first; node != nullptr; node = node->next) {
-        ShutdownSocket(node->socket);
+    {
+        std::unique_lock<std::mutex> guard(table->lock);
+        table->closing = true;
+        for (strConnectionEntry& entry : table->running) ShutdownSocket(entry.socket);
+        table->drained.wait(guard, [table] { return table->running.empty(); });
     }
-    table->drained.wait(guard, [table] { return table->count == 0; });
+    JoinEnded(table);
 }
 
 }  // namespace portavex

@@ -142,6 +142,6 @@ void Portavex::ListenerLoop() {
         // The record and the settings are reused for the next connection
         // only once this one's thread has copied them.
         strConnectionStart start = {connections, &settings, socket, startEvent};
-        if (StartConnection(start)) EventWait(startEvent);
+        StartConnection(start);
     }
 }
