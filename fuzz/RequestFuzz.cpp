@@ -35,10 +35,10 @@ bool StartsWithOrigin(const std::string& piece) {
     return true;
 }
 
-// Whether a line after the request line, split at runs of CR and LF, begins
-// with Origin.
+// Whether a line after the request line (the first that is not empty),
+// split at runs of CR and LF, begins with Origin.
 bool ViewHasOrigin(const std::string& view) {
-    size_t start = view.find_first_of("\r\n");
+    size_t start = view.find_first_of("\r\n", view.find_first_not_of("\r\n"));
     while (start != std::string::npos) {
         start = view.find_first_not_of("\r\n", start);
         if (start == std::string::npos) return false;
@@ -165,6 +165,7 @@ void CheckParameters(char* query) {
 void CheckRequest(char* view) {
     // What the parser must find, worked out from a copy of the request line.
     std::string line(view);
+    line.erase(0, line.find_first_not_of("\r\n"));
     line = line.substr(0, line.find_first_of("\r\n"));
     size_t protocol = line.find(" HTTP");
     std::string head = line.substr(0, protocol);

@@ -43,6 +43,9 @@ void ParseRequest(char* view, strRequest* request) {
     request->query = nullptr;
     request->badEncoding = false;
 
+    // Line breaks before the request line are empty lines; it ends at the
+    // next one.
+    view += std::strspn(view, kLineBreaks);
     view[std::strcspn(view, kLineBreaks)] = '\0';
     char* protocol = std::strstr(view, kProtocolMark);
     if (protocol == nullptr) return;

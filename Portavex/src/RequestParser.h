@@ -13,9 +13,9 @@ struct strRequest {
     bool badEncoding;  // the path decodes to a NUL byte
 };
 
-// view: a request line and header lines, terminated; the request line ends
-// at the first CR or LF. The view is modified in place: terminators are
-// written into it and the path is decoded where it stands.
+// view: a request line and header lines, terminated; the request line is
+// the text before the first CR or LF that follows something else. The view is modified in place:
+// terminators are written into it and the path is decoded where it stands.
 void ParseRequest(char* view, strRequest* request);
 
 // Replaces each "%" and two hexadecimal digits in text by that byte, in

@@ -74,8 +74,10 @@ TEST(RequestParser, OnlyUpperCaseGetIsRecognised) {
 
 TEST(RequestParser, RequestLineEndsAtACarriageReturnOrLineFeed) {
     strParsed p;
-    Parse(&p, "GET /a HTTP/1.1\rHost: h\r\n");
-    EXPECT_STREQ("a", p.request.resource);
+    for (const char* view : {"GET /a HTTP/1.1\rHost: h\r\n", "\rGET /a HTTP/1.1\r\n"}) {
+        Parse(&p, view);
+        EXPECT_STREQ("a", p.request.resource) << view;
+    }
     // The protocol word must stand on the request line itself.
     for (const char* view : {"GET /a\rX: HTTP/1.1\r\n", "GET /a\nX: HTTP/1.1\r\n"}) {
         Parse(&p, view);
