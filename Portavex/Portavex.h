@@ -44,8 +44,10 @@ class PORTAVEX_API Portavex {
     // layer cannot start, "CreateEvent failed" when the start event cannot
     // be created.
     Portavex();
-    // Stops listening, closes every open connection, waits until no
-    // connection thread uses the object any more and closes the start event.
+    // Stops listening, closes every open connection and waits until every
+    // connection thread has closed its socket and ended; then closes the
+    // start event and ends the socket layer, so that no code of the library
+    // and no socket call runs after it returns.
     ~Portavex();
     // A copy would close the same socket and event twice.
     Portavex(const Portavex&) = delete;
@@ -63,8 +65,13 @@ class PORTAVEX_API Portavex {
     // is closed without an answer (default 60; at least 1, at most 30 days).
     // Applies to new connections.
     void SetIdleTimeout(int seconds);
-    // Never serve the file at path, whatever name a request uses for it.
-    // False when the file cannot be opened.
+    // Never serve the file at path, whatever name a request uses for it:
+    // neither the file there now nor one that takes its place later (path
+    // is looked at again for every file request, relative to the current
+    // directory then), nor hard links to either, nor, in any folder, files
+    // named as its backups and editor copies ("TesmoApi.json.bak",
+    // ".TesmoApi.json.swp", "TesmoApi - Copy.json", ...). At most 8 files;
+    // false when the file cannot be opened or 8 are hidden already.
     bool HideFile(const char* path);
 
     // Writes "1.5" into buffer; returns its length, or -1 when it does not fit.

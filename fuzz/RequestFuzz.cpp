@@ -1,8 +1,10 @@
 // The bytes of a connection as a client sends them, through the request
 // framer, the request parser and the parameter document. Checks that framing
-// does not depend on how the bytes were cut into receives, that the decoded
+// and the Origin flag do not depend on how the bytes were cut into receives,
+// that an Origin line the view holds is seen, that the decoded
 // path equals an independent decoding and is refused when it would hold a NUL,
 // and that every parameter document is a JSON object that fits its buffer.
+#include <cctype>
 #include <cstring>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -21,7 +23,31 @@ namespace {
 struct strFramed {
     eFrameResult result;
     std::string view;
+    bool origin;
 };
+
+bool StartsWithOrigin(const std::string& piece) {
+    const char origin[] = "origin";
+    if (piece.size() < sizeof(origin) - 1) return false;
+    for (size_t i = 0; i + 1 < sizeof(origin); i++) {
+        if (std::tolower(static_cast<unsigned char>(piece[i])) != origin[i]) return false;
+    }
+    return true;
+}
+
+// Whether a line after the request line (the first that is not empty),
+// split at runs of CR and LF, begins with Origin.
+bool ViewHasOrigin(const std::string& view) {
+    size_t start = view.find_first_of("\r\n", view.find_first_not_of("\r\n"));
+    while (start != std::string::npos) {
+        start = view.find_first_not_of("\r\n", start);
+        if (start == std::string::npos) return false;
+        size_t end = view.find_first_of("\r\n", start);
+        if (StartsWithOrigin(view.substr(start, end - start))) return true;
+        start = end;
+    }
+    return false;
+}
 
 // Frames stream in receives of at most chunk bytes, parsing each request.
 std::vector<strFramed> Frame(const unsigned char* stream, size_t size, size_t chunk,
@@ -38,12 +64,15 @@ std::vector<strFramed> Frame(const unsigned char* stream, size_t size, size_t ch
             eFrameResult result = framer->Scan();
             if (result == FrameNeedMore) break;
             if (result != FrameComplete) {
-                framed.push_back({result, ""});
+                framed.push_back({result, "", framer->HasOrigin()});
                 return framed;
             }
             FUZZ_CHECK(framer->ViewLength() <= kRequestViewSize);
             FUZZ_CHECK(framer->View()[framer->ViewLength()] == '\0');
-            framed.push_back({result, std::string(framer->View(), framer->ViewLength())});
+            std::string view(framer->View(), framer->ViewLength());
+            // The framer sees every header line, the view only those that fit.
+            if (ViewHasOrigin(view)) FUZZ_CHECK(framer->HasOrigin());
+            framed.push_back({result, view, framer->HasOrigin()});
             if (onRequest != nullptr) onRequest(framer->View());
             framer->BeginRequest();
         }
@@ -136,7 +165,8 @@ void CheckParameters(char* query) {
 void CheckRequest(char* view) {
     // What the parser must find, worked out from a copy of the request line.
     std::string line(view);
-    line = line.substr(0, line.find('\n'));
+    line.erase(0, line.find_first_not_of("\r\n"));
+    line = line.substr(0, line.find_first_of("\r\n"));
     size_t protocol = line.find(" HTTP");
     std::string head = line.substr(0, protocol);
     bool get = protocol != std::string::npos && head.compare(0, 5, "GET /") == 0;
@@ -166,6 +196,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     for (size_t i = 0; i < small.size(); i++) {
         FUZZ_CHECK(small[i].result == whole[i].result);
         FUZZ_CHECK(small[i].view == whole[i].view);
+        FUZZ_CHECK(small[i].origin == whole[i].origin);
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <list>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -33,7 +34,6 @@ struct strConnection {
     const strServerSettings* settings;
     Socket socket;
     strConnectionBuffers* buffers;
-    bool origin;
 };
 
 enum eReadResult { ReadComplete, ReadClosed, ReadRefused };
@@ -72,23 +72,15 @@ eReadResult ReadRequest(strConnection& connection) {
 bool SendHeader(strConnection& connection, eRequestResult status, uint64_t length,
                 const char* extension) {
     char* header = connection.buffers->header;
-    size_t headerLength = FormatHeader(header, status, connection.origin, length, extension);
+    // The request being answered is still the framer's.
+    bool origin = connection.buffers->framer.HasOrigin();
+    size_t headerLength = FormatHeader(header, status, origin, length, extension);
     return SendAll(connection.socket, header, headerLength);
 }
 
 // An answer without body after which the connection is closed.
 bool SendError(strConnection& connection, eRequestResult status) {
     SendHeader(connection, status, 0, "");
-    return false;
-}
-
-bool IsHidden(strConnectionTable* table, FileHandle file) {
-    strFileIdentity identity;
-    if (!FileIdentity(file, &identity)) return true;
-    std::lock_guard<std::mutex> guard(table->lock);
-    for (const strFileIdentity& hidden : table->hiddenFiles) {
-        if (hidden.volume == identity.volume && hidden.index == identity.index) return true;
-    }
     return false;
 }
 
@@ -127,7 +119,7 @@ bool ServeFile(strConnection& connection, const char* resource) {
     }
     FileHandle file;
     if (!FileOpen(path, &file)) return SendError(connection, NotFound);
-    if (IsHidden(connection.table, file)) {
+    if (connection.table->hiddenFiles.Hides(file, path)) {
         FileClose(file);
         return SendError(connection, NotFound);
     }
@@ -173,7 +165,6 @@ bool ServeApi(strConnection& connection, char* resource, char* query) {
 bool Answer(strConnection& connection) {
     strRequest request;
     ParseRequest(connection.buffers->framer.View(), &request);
-    connection.origin = request.hasOrigin;
     if (request.method != MethodGet) return SendError(connection, NotImplemented);
     if (request.badEncoding) return SendError(connection, BadRequest);
     if (std::strncmp(request.resource, kApiPrefix, kApiPrefixLength) == 0) {
@@ -196,88 +187,87 @@ void Linger(strConnection& connection) {
 void Serve(strConnection& connection) {
     for (;;) {
         eReadResult read = ReadRequest(connection);
-        if (read == ReadRefused) {
-            connection.origin = false;
-            SendError(connection, BadRequest);
-        }
+        if (read == ReadRefused) SendError(connection, BadRequest);
         if (read == ReadClosed) return;
         if (read != ReadComplete || !Answer(connection)) return Linger(connection);
         connection.buffers->framer.BeginRequest();
     }
 }
 
-void Link(strConnectionTable* table, strConnectionNode* node) {
-    node->previous = nullptr;
-    node->next = table->first;
-    if (table->first != nullptr) table->first->previous = node;
-    table->first = node;
-}
+// What a connection thread copies before it lets the listener go on.
+struct strThreadStart {
+    const strConnectionStart* start;
+    std::list<strConnectionEntry>::iterator entry;
+};
 
-void Unlink(strConnectionTable* table, strConnectionNode* node) {
-    if (node->previous != nullptr)
-        node->previous->next = node->next;
-    else
-        table->first = node->next;
-    if (node->next != nullptr) node->next->previous = node->previous;
-}
-
-void ConnectionMain(const strConnectionStart* start) {
-    strConnectionTable* table = start->table;
-    const strServerSettings settings = *start->settings;
-    Socket socket = start->socket;
-    // From here on the record may be gone.
-    EventSet(start->started);
-
-    strConnectionNode node = {socket, nullptr, nullptr};
-    bool serve;
+// Waits for the threads that have finished with the table to end.
+void JoinEnded(strConnectionTable* table) {
+    std::list<strConnectionEntry> finished;
     {
         std::lock_guard<std::mutex> guard(table->lock);
-        serve = !table->closing;
-        if (serve) Link(table, &node);
+        finished.splice(finished.end(), table->ended);
     }
-    if (serve) {
+    for (strConnectionEntry& entry : finished) entry.thread.join();
+}
+
+void ConnectionMain(const strThreadStart* record) {
+    strConnectionTable* table = record->start->table;
+    const strServerSettings settings = *record->start->settings;
+    Socket socket = record->start->socket;
+    std::list<strConnectionEntry>::iterator entry = record->entry;
+    // From here on the record may be gone.
+    EventSet(record->start->started);
+
+    if (!table->closing) {
         strConnectionBuffers buffers;
-        strConnection connection = {table, &settings, socket, &buffers, false};
+        strConnection connection = {table, &settings, socket, &buffers};
         Serve(connection);
     }
-    {
-        // After this block the table may be gone: touch nothing of it.
-        std::lock_guard<std::mutex> guard(table->lock);
-        if (serve) Unlink(table, &node);
-        table->count--;
-        table->drained.notify_all();
-    }
+    // The threads that ended before this one are joined by it, so that few
+    // wait for the next connection or the end of the server object.
+    JoinEnded(table);
+    std::lock_guard<std::mutex> guard(table->lock);
+    // Closed while the thread still counts as running: once none runs, the
+    // server object may end the socket layer.
     CloseSocket(socket);
+    table->ended.splice(table->ended.end(), table->running, entry);
+    table->drained.notify_all();
 }
 
 }  // namespace
 
 bool StartConnection(const strConnectionStart& start) {
     strConnectionTable* table = start.table;
+    JoinEnded(table);
     PrepareConnection(start.socket, start.settings->idleTimeoutSeconds);
-    {
-        std::lock_guard<std::mutex> guard(table->lock);
-        table->count++;
-    }
+    std::unique_lock<std::mutex> guard(table->lock);
+    auto entry = table->running.emplace(table->running.end());
+    entry->socket = start.socket;
+    strThreadStart record = {&start, entry};
     try {
-        std::thread(ConnectionMain, &start).detach();
-        return true;
+        // Under the lock, so that the thread cannot list itself as ended
+        // before its handle is stored.
+        entry->thread = std::thread(ConnectionMain, &record);
     } catch (const std::system_error&) {
-        std::lock_guard<std::mutex> guard(table->lock);
-        table->count--;
-        table->drained.notify_all();
+        table->running.erase(entry);
+        guard.unlock();
         CloseSocket(start.socket);
         return false;
     }
+    guard.unlock();
+    // The record lives in this frame until the thread has copied it.
+    EventWait(start.started);
+    return true;
 }
 
 void CloseAllConnections(strConnectionTable* table) {
-    std::unique_lock<std::mutex> guard(table->lock);
-    table->closing = true;
-    for (strConnectionNode* node = table->first; node != nullptr; node = node->next) {
-        ShutdownSocket(node->socket);
+    {
+        std::unique_lock<std::mutex> guard(table->lock);
+        table->closing = true;
+        for (strConnectionEntry& entry : table->running) ShutdownSocket(entry.socket);
+        table->drained.wait(guard, [table] { return table->running.empty(); });
     }
-    table->drained.wait(guard, [table] { return table->count == 0; });
+    JoinEnded(table);
 }
 
 }  // namespace portavex

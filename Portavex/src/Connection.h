@@ -4,9 +4,11 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <list>
 #include <mutex>
-#include <vector>
+#include <thread>
 
+#include "HiddenFiles.h"
 #include "Limits.h"
 #include "Platform.h"
 #include "Portavex.h"
@@ -23,24 +25,27 @@ struct strServerSettings {
     char defaultDocument[kPathSize];
 };
 
-// One open connection, linked into the table from its thread's stack.
-struct strConnectionNode {
-    Socket socket;
-    strConnectionNode* next;
-    strConnectionNode* previous;
+// The thread of one accepted connection and its socket.
+struct strConnectionEntry {
+    std::thread thread;
+    Socket socket = kInvalidSocket;
 };
 
-// State shared between the server object and its connection threads; the
-// object waits for count to reach 0 before it goes away.
+// State shared between the server object and its connection threads. A
+// thread is listed as running from its start until it has closed its
+// socket and touches the table no more, then as ended until it is joined:
+// by the next connection thread to end, by the listener before it starts
+// the next one, or by the server object as it goes away, so that no thread
+// of the library outlives the object.
 struct strConnectionTable {
     std::mutex lock;
-    std::condition_variable drained;
-    int count = 0;                       // connection threads started, not ended
-    strConnectionNode* first = nullptr;  // connections being served
+    std::condition_variable drained;  // a thread has ended
+    std::list<strConnectionEntry> running;
+    std::list<strConnectionEntry> ended;
     std::atomic<bool> closing{false};    // the server object is going away
     std::atomic<bool> listening{false};  // false tells the listener to end
     int idleTimeoutSeconds = kDefaultIdleTimeoutSeconds;
-    std::vector<strFileIdentity> hiddenFiles;
+    HiddenFiles hiddenFiles;
 };
 
 // What the listener hands a new connection thread: what it needs of its
@@ -55,11 +60,12 @@ struct strConnectionStart {
 };
 
 // Serves an accepted connection on a thread of its own, which closes the
-// socket when done. True when the thread runs: the caller must then wait on
-// start.started before it reuses the record. False when no thread could
-// start; the socket is then closed.
+// socket when done, and returns once the thread has copied the record
+// (the caller may then reuse it). False when no thread could start; the
+// socket is then closed. Joins the threads that have ended meanwhile.
 bool StartConnection(const strConnectionStart& start);
-// Closes every open connection and waits until no thread uses the table.
+// Closes every open connection and waits until every connection thread has
+// ended.
 void CloseAllConnections(strConnectionTable* table);
 
 }  // namespace portavex

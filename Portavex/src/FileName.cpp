@@ -12,16 +12,32 @@ const char* const kDeviceNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOU
 const char* const kNumberedDevices[] = {"COM", "LPT"};
 constexpr size_t kNumberedDeviceLength = 3;
 
+// What editors put before a file's name for their swap, undo and
+// auto-save files.
+const char kCopyMarks[] = ".#";
+
 char Upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-bool EqualsNoCase(const char* text, size_t length, const char* upperWord) {
-    if (std::strlen(upperWord) != length) return false;
+bool IsLetterOrDigit(char c) {
+    char upper = Upper(c);
+    return (upper >= 'A' && upper <= 'Z') || (c >= '0' && c <= '9');
+}
+
+bool SameNoCase(const char* a, const char* b, size_t length) {
     for (size_t i = 0; i < length; i++) {
-        if (Upper(text[i]) != upperWord[i]) return false;
+        if (Upper(a[i]) != Upper(b[i])) return false;
     }
     return true;
+}
+
+bool EqualsNoCase(const char* text, size_t length, const char* word) {
+    return std::strlen(word) == length && SameNoCase(text, word, length);
+}
+
+bool StartsWithNoCase(const char* text, const char* prefix, size_t length) {
+    return std::strlen(text) >= length && SameNoCase(text, prefix, length);
 }
 
 // Windows opens the device whatever extension follows the device name, and
@@ -49,6 +65,14 @@ bool IsServableSegment(const char* segment, size_t length) {
     return !IsDeviceName(segment, length);
 }
 
+bool IsDot(const char* segment, size_t length) {
+    return length == 1 && segment[0] == '.';
+}
+
+bool IsDotDot(const char* segment, size_t length) {
+    return length == 2 && segment[0] == '.' && segment[1] == '.';
+}
+
 }  // namespace
 
 bool IsServableName(const char* name) {
@@ -57,13 +81,40 @@ bool IsServableName(const char* name) {
         if (std::strchr(kForbiddenCharacters, *p) != nullptr) return false;
     }
     const char* segment = name;
+    size_t depth = 0;  // folders below the root
     for (;;) {
         const char* end = std::strchr(segment, '/');
         size_t length = end != nullptr ? static_cast<size_t>(end - segment) : std::strlen(segment);
-        if (!IsServableSegment(segment, length)) return false;
-        if (end == nullptr) return true;
+        bool dot = IsDot(segment, length);
+        bool dotDot = IsDotDot(segment, length);
+        // The last segment names the file itself.
+        if (end == nullptr) return !dot && !dotDot && IsServableSegment(segment, length);
+        if (dotDot) {
+            if (depth == 0) return false;
+            depth--;
+        } else if (!dot) {
+            if (!IsServableSegment(segment, length)) return false;
+            depth++;
+        }
         segment = end + 1;
     }
+}
+
+bool IsCopyOfName(const char* name, const char* hidden) {
+    size_t hiddenLength = std::strlen(hidden);
+    if (hiddenLength == 0) return false;
+    if (StartsWithNoCase(name, hidden, hiddenLength)) return true;
+    if (name[0] != '\0' && std::strchr(kCopyMarks, name[0]) != nullptr &&
+        StartsWithNoCase(name + 1, hidden, hiddenLength)) {
+        return true;
+    }
+    const char* dot = std::strrchr(hidden, '.');
+    if (dot == nullptr || dot == hidden) return false;
+    size_t stem = static_cast<size_t>(dot - hidden);
+    size_t extension = hiddenLength - stem;
+    size_t length = std::strlen(name);
+    return length > stem + extension && SameNoCase(name, hidden, stem) &&
+           !IsLetterOrDigit(name[stem]) && SameNoCase(name + length - extension, dot, extension);
 }
 
 }  // namespace portavex

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "Platform.h"
 
@@ -11,8 +12,15 @@ namespace portavex {
 
 namespace {
 
+// "/proc/self/fd/" and a descriptor number.
+constexpr size_t kDescriptorLinkSize = 32;
+
 int Fd(FileHandle file) {
     return static_cast<int>(file);
+}
+
+strFileIdentity IdentityOf(const struct stat& status) {
+    return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
 }
 
 }  // namespace
@@ -41,8 +49,26 @@ bool FileSize(FileHandle file, uint64_t* size) {
 bool FileIdentity(FileHandle file, strFileIdentity* identity) {
     struct stat status;
     if (fstat(Fd(file), &status) != 0) return false;
-    identity->volume = static_cast<uint64_t>(status.st_dev);
-    identity->index = static_cast<uint64_t>(status.st_ino);
+    *identity = IdentityOf(status);
+    return true;
+}
+
+bool PathIdentity(const char* path, strFileIdentity* identity) {
+    struct stat status;
+    if (stat(path, &status) != 0) return false;
+    *identity = IdentityOf(status);
+    return true;
+}
+
+// The kernel names the file behind each descriptor in /proc.
+bool FileStoredPath(FileHandle file, char* path, size_t size) {
+    char link[kDescriptorLinkSize];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", Fd(file));
+    if (size < 2) return false;
+    ssize_t length = readlink(link, path, size - 1);
+    // A link that fills the buffer may have been cut.
+    if (length <= 0 || static_cast<size_t>(length) >= size - 1) return false;
+    path[length] = '\0';
     return true;
 }
 

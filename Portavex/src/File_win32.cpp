@@ -43,6 +43,26 @@ bool FileIdentity(FileHandle file, strFileIdentity* identity) {
     return true;
 }
 
+bool PathIdentity(const char* path, strFileIdentity* identity) {
+    // Attributes only, shared in every way: an editor may replace or delete
+    // the file meanwhile.
+    HANDLE handle = CreateFileA(path, FILE_READ_ATTRIBUTES,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    bool known = FileIdentity(reinterpret_cast<FileHandle>(handle), identity);
+    CloseHandle(handle);
+    return known;
+}
+
+// The normalized name holds every folder and the file by its long name;
+// without the volume no mount manager is asked.
+bool FileStoredPath(FileHandle file, char* path, size_t size) {
+    DWORD length = GetFinalPathNameByHandleA(Handle(file), path, static_cast<DWORD>(size),
+                                             FILE_NAME_NORMALIZED | VOLUME_NAME_NONE);
+    return length > 0 && length < size;
+}
+
 long FileRead(FileHandle file, char* buffer, size_t size) {
     DWORD got = 0;
     if (!ReadFile(Handle(file), buffer, static_cast<DWORD>(size), &got, nullptr)) return -1;

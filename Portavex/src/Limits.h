@@ -21,6 +21,11 @@ constexpr size_t kStringValueCut = 50;
 constexpr size_t kNumberValueCut = 20;
 // Paths of files, with their terminator.
 constexpr size_t kPathSize = 260;
+// Longest path the file system reports for an open file, with its
+// terminator.
+constexpr size_t kStoredPathSize = 4096;
+// Files that one server hides.
+constexpr size_t kHiddenFileLimit = 8;
 // A content type must be shorter than this to be used.
 constexpr size_t kContentTypeSize = 32;
 // A file extension with its dot must be shorter than this to be looked up.

@@ -54,6 +54,15 @@ using FileHandle = std::intptr_t;
 bool FileOpen(const char* path, FileHandle* file);
 bool FileSize(FileHandle file, uint64_t* size);
 bool FileIdentity(FileHandle file, strFileIdentity* identity);
+// The identity of the file that path names now, without opening it for
+// reading and without keeping anyone from replacing or deleting it. False
+// when nothing is there.
+bool PathIdentity(const char* path, strFileIdentity* identity);
+// The path under which the file system keeps the open file, written into
+// path (size bytes): long names where the file was opened through an 8.3
+// short name, the target where it was opened through a link. False when
+// the platform cannot tell.
+bool FileStoredPath(FileHandle file, char* path, size_t size);
 // Bytes read (may be fewer than asked at the end), < 0 on error.
 long FileRead(FileHandle file, char* buffer, size_t size);
 void FileClose(FileHandle file);

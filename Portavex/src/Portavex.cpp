@@ -110,15 +110,7 @@ void Portavex::SetIdleTimeout(int seconds) {
 }
 
 bool Portavex::HideFile(const char* path) {
-    FileHandle file;
-    if (path == nullptr || !FileOpen(path, &file)) return false;
-    strFileIdentity identity;
-    bool known = FileIdentity(file, &identity);
-    FileClose(file);
-    if (!known) return false;
-    std::lock_guard<std::mutex> guard(connections->lock);
-    connections->hiddenFiles.push_back(identity);
-    return true;
+    return path != nullptr && connections->hiddenFiles.Add(path);
 }
 
 int Portavex::GetVersion(char* buffer, unsigned long size) {
@@ -150,6 +142,6 @@ void Portavex::ListenerLoop() {
         // The record and the settings are reused for the next connection
         // only once this one's thread has copied them.
         strConnectionStart start = {connections, &settings, socket, startEvent};
-        if (StartConnection(start)) EventWait(startEvent);
+        StartConnection(start);
     }
 }

@@ -1,6 +1,7 @@
 // Cuts the byte stream of a connection into requests: a request ends with
 // the empty line after its header block, however many receives it took;
-// bytes after it belong to the next request. Every byte is looked at once.
+// bytes after it belong to the next request. Every byte is looked at once,
+// also to see whether a header line of the request begins with "Origin".
 #pragma once
 
 #include <cstddef>
@@ -12,7 +13,8 @@ namespace portavex {
 enum eFrameResult {
     FrameNeedMore,      // all input used; the request is not complete yet
     FrameComplete,      // view() holds the request; unused input is kept
-    FrameLineTooLong,   // the request line does not fit in the view
+    FrameLineTooLong,   // the request line does not fit in the view (known
+                        // once the request has ended)
     FrameBlockTooLarge  // the header block exceeds kHeaderBlockLimit
 };
 
@@ -35,11 +37,17 @@ class RequestFramer {
     // kRequestViewSize bytes, terminated. Valid after FrameComplete.
     char* View() { return view; }
     size_t ViewLength() const { return viewEnd; }
+    // Whether a header line of the request so far begins with "Origin" in
+    // any letter case. Header lines are split at every run of CR and LF
+    // characters, so a bare CR ends one too; lines beyond the view and
+    // those of a refused request count as well.
+    bool HasOrigin() const { return hasOrigin; }
     // Starts the next request after FrameComplete.
     void BeginRequest();
 
   private:
     eFrameResult Take(char c);
+    void WatchOrigin(char c);
 
     char input[kReceiveBufferSize];
     size_t inputStart = 0;
@@ -50,6 +58,12 @@ class RequestFramer {
     size_t blockLength;  // bytes of the header block so far
     size_t lineLength;   // characters of the current line, CR not counted
     bool haveRequestLine;
+    bool lineTooLong;  // the request line overflowed the view
+    // Header lines as the Origin check splits them, at CR and LF alike.
+    size_t pieceLength;    // characters since the last CR or LF
+    size_t originMatched;  // leading characters of the piece that match
+    bool pastRequestLine;  // a CR or LF has ended the request line
+    bool hasOrigin;
 };
 
 }  // namespace portavex

@@ -8,33 +8,13 @@ namespace {
 
 const char kGetPrefix[] = "GET /";
 const char kProtocolMark[] = " HTTP";
-const char kOriginHeader[] = "origin";
+const char kLineBreaks[] = "\r\n";
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
-}
-
-bool StartsWithNoCase(const char* text, const char* lowerPrefix) {
-    for (; *lowerPrefix != '\0'; text++, lowerPrefix++) {
-        char c = *text;
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != *lowerPrefix) return false;
-    }
-    return true;
-}
-
-bool HasOriginHeader(const char* headers) {
-    const char* line = headers;
-    while (*line != '\0') {
-        if (StartsWithNoCase(line, kOriginHeader)) return true;
-        const char* end = std::strchr(line, '\n');
-        if (end == nullptr) break;
-        line = end + 1;
-    }
-    return false;
 }
 
 }  // namespace
@@ -61,19 +41,15 @@ void ParseRequest(char* view, strRequest* request) {
     request->method = MethodUnknown;
     request->resource = nullptr;
     request->query = nullptr;
-    request->hasOrigin = false;
     request->badEncoding = false;
 
-    char* headers = std::strchr(view, '\n');
-    if (headers != nullptr)
-        *headers++ = '\0';
-    else
-        headers = view + std::strlen(view);
-
+    // Line breaks before the request line are empty lines; it ends at the
+    // next one.
+    view += std::strspn(view, kLineBreaks);
+    view[std::strcspn(view, kLineBreaks)] = '\0';
     char* protocol = std::strstr(view, kProtocolMark);
     if (protocol == nullptr) return;
     *protocol = '\0';
-    request->hasOrigin = HasOriginHeader(headers);
 
     if (std::strncmp(view, kGetPrefix, sizeof(kGetPrefix) - 1) != 0) return;
     request->method = MethodGet;

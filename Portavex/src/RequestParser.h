@@ -1,5 +1,5 @@
-// Reads what the server dispatches on out of one request: the method, the
-// requested path, the raw query and whether an Origin header came with it.
+// Reads what the server dispatches on out of one request's line: the method,
+// the requested path and the raw query. (The framer sees the Origin header.)
 #pragma once
 
 namespace portavex {
@@ -10,11 +10,11 @@ struct strRequest {
     int method;        // MethodGet or MethodUnknown
     char* resource;    // decoded path after "GET /", cut at the first '?'
     char* query;       // raw text after that '?'; null when there is none
-    bool hasOrigin;    // a header line begins with "Origin" (any letter case)
     bool badEncoding;  // the path decodes to a NUL byte
 };
 
-// view: a request line and header lines, terminated. It is modified in place:
+// view: a request line and header lines, terminated; the request line is
+// the text before the first CR or LF that follows something else. The view is modified in place:
 // terminators are written into it and the path is decoded where it stands.
 void ParseRequest(char* view, strRequest* request);
 

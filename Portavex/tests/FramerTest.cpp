@@ -45,15 +45,18 @@ TEST(RequestFramer, RequestSplitIntoSingleBytesIsOneRequest) {
 
 TEST(RequestFramer, PipelinedRequestsComeOutInOrder) {
     RequestFramer framer;
-    const std::string input = "GET /1 HTTP/1.1\r\n\r\nGET /2 HTTP/1.1\n\nGET /3";
+    const std::string input = "GET /1 HTTP/1.1\r\nOrigin: o\r\n\r\nGET /2 HTTP/1.1\n\nGET /3";
     std::memcpy(framer.ReceiveArea(), input.data(), input.size());
     framer.Received(input.size());
     ASSERT_EQ(FrameComplete, framer.Scan());
-    EXPECT_EQ("GET /1 HTTP/1.1\r\n", View(framer));
+    EXPECT_EQ("GET /1 HTTP/1.1\r\nOrigin: o\r\n", View(framer));
+    EXPECT_TRUE(framer.HasOrigin());
     EXPECT_TRUE(framer.HasInput());
     framer.BeginRequest();
     ASSERT_EQ(FrameComplete, framer.Scan());
     EXPECT_EQ("GET /2 HTTP/1.1\n", View(framer));
+    // Each request starts without the Origin of the one before.
+    EXPECT_FALSE(framer.HasOrigin());
     framer.BeginRequest();
     EXPECT_EQ(FrameNeedMore, framer.Scan());
     EXPECT_FALSE(framer.HasInput());
@@ -77,10 +80,11 @@ TEST(RequestFramer, ViewKeepsTheWholeLinesThatFit) {
     EXPECT_EQ(head.size(), std::strlen(framer.View()));
 }
 
-TEST(RequestFramer, RequestLineLongerThanTheViewIsRefused) {
+TEST(RequestFramer, RequestLineLongerThanTheViewIsRefusedAtTheEndOfTheRequest) {
     RequestFramer framer;
-    std::string request = "GET /" + std::string(kRequestViewSize, 'a') + " HTTP/1.1\r\n\r\n";
-    EXPECT_EQ(FrameLineTooLong, Feed(framer, request.substr(0, kRequestViewSize + 1), 512));
+    std::string line = "GET /" + std::string(kRequestViewSize, 'a') + " HTTP/1.1\r\n";
+    EXPECT_EQ(FrameNeedMore, Feed(framer, line + "Host: h\r\n", 512));
+    EXPECT_EQ(FrameLineTooLong, Feed(framer, "\r\n", 512));
 }
 
 TEST(RequestFramer, RequestLineThatJustFitsIsKept) {
@@ -106,4 +110,38 @@ TEST(RequestFramer, HeaderBlockJustUnderTheLimitIsAccepted) {
     ASSERT_EQ(kHeaderBlockLimit, request.size());
     EXPECT_EQ(FrameComplete, Feed(framer, request, 4096));
     EXPECT_EQ("GET /a HTTP/1.1\r\n", View(framer));
+}
+
+TEST(RequestFramer, OriginIsSeenOnEveryHeaderLineSplitAtCarriageReturnsAndLineFeeds) {
+    const std::string filler = "X-Filler: " + std::string(1000, 'f') + "\r\n";
+    std::string manyLines;
+    while (manyLines.size() < kHeaderBlockLimit) manyLines += filler;
+    const struct {
+        std::string request;
+        eFrameResult result;
+        bool origin;
+    } cases[] = {
+        {"GET / HTTP/1.1\r\nOrigin: a\r\n\r\n", FrameComplete, true},
+        {"GET / HTTP/1.1\r\nHost: h\r\nORIGIN:x\n\n", FrameComplete, true},
+        {"GET / HTTP/1.1\r\nHost: h\rOrigin: a\r\n\r\n", FrameComplete, true},
+        {"GET / HTTP/1.1\rorigin: a\r\n\r\n", FrameComplete, true},
+        {"\r\nGET / HTTP/1.1\n\r\rOrigin: a\n\n", FrameComplete, true},
+        {"GET / HTTP/1.1\r\n" + filler + filler + "Origin: late\r\n\r\n", FrameComplete, true},
+        {"GET /Origin HTTP/1.1\r\nX-Origin: a\r\nHost: Origin\r\n\r\n", FrameComplete, false},
+        {"Origin: a\r\n\r\n", FrameComplete, false},
+        {"GET / HTTP/1.1\r\nOrigi\r\n\r\n", FrameComplete, false},
+        {"GET /" + std::string(kRequestViewSize, 'a') + " HTTP/1.1\r\nOrigin: a\r\n\r\n",
+         FrameLineTooLong, true},
+        {"GET /" + std::string(kRequestViewSize, 'a') + " HTTP/1.1\r\n\r\n", FrameLineTooLong,
+         false},
+        {"GET / HTTP/1.1\r\nOrigin: a\r\n" + manyLines, FrameBlockTooLarge, true},
+        {"GET / HTTP/1.1\r\n" + manyLines, FrameBlockTooLarge, false},
+    };
+    for (const auto& c : cases) {
+        RequestFramer framer;
+        std::string input = c.request;
+        if (c.result == FrameBlockTooLarge) input.resize(kHeaderBlockLimit + 1);
+        EXPECT_EQ(c.result, Feed(framer, input, 777)) << c.request.substr(0, 60);
+        EXPECT_EQ(c.origin, framer.HasOrigin()) << c.request.substr(0, 60);
+    }
 }

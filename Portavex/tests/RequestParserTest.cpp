@@ -27,7 +27,6 @@ TEST(RequestParser, GetRequestGivesDecodedPathAndRawQuery) {
     EXPECT_EQ(MethodGet, p.request.method);
     EXPECT_STREQ("api/trend", p.request.resource);
     EXPECT_STREQ("machine=Pump%201&a=%26", p.request.query);
-    EXPECT_FALSE(p.request.hasOrigin);
     EXPECT_FALSE(p.request.badEncoding);
 }
 
@@ -67,21 +66,21 @@ TEST(RequestParser, OnlyUpperCaseGetIsRecognised) {
     EXPECT_EQ(nullptr, p.request.resource);
     Parse(&p, "POST /api/x HTTP/1.1\r\nOrigin: o\r\n");
     EXPECT_EQ(MethodUnknown, p.request.method);
-    EXPECT_TRUE(p.request.hasOrigin);
     Parse(&p, "GET /x\r\n");
     EXPECT_EQ(MethodUnknown, p.request.method);
     Parse(&p, "GET  /x HTTP/1.1\r\n");
     EXPECT_EQ(MethodUnknown, p.request.method);
 }
 
-TEST(RequestParser, OriginHeaderInAnyCaseOnHeaderLinesOnly) {
+TEST(RequestParser, RequestLineEndsAtACarriageReturnOrLineFeed) {
     strParsed p;
-    Parse(&p, "GET /x HTTP/1.1\r\nHost: h\r\nORIGIN: http://a\r\n");
-    EXPECT_TRUE(p.request.hasOrigin);
-    Parse(&p, "GET /x HTTP/1.1\r\norigin:x\n");
-    EXPECT_TRUE(p.request.hasOrigin);
-    Parse(&p, "GET /Origin HTTP/1.1\r\nX-Origin: a\r\n");
-    EXPECT_FALSE(p.request.hasOrigin);
-    Parse(&p, "GET /x HTTP/1.1");
-    EXPECT_FALSE(p.request.hasOrigin);
+    for (const char* view : {"GET /a HTTP/1.1\rHost: h\r\n", "\rGET /a HTTP/1.1\r\n"}) {
+        Parse(&p, view);
+        EXPECT_STREQ("a", p.request.resource) << view;
+    }
+    // The protocol word must stand on the request line itself.
+    for (const char* view : {"GET /a\rX: HTTP/1.1\r\n", "GET /a\nX: HTTP/1.1\r\n"}) {
+        Parse(&p, view);
+        EXPECT_EQ(MethodUnknown, p.request.method) << view;
+    }
 }

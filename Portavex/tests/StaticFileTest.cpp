@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "Portavex.h"
 #include "TestClient.h"
@@ -124,16 +125,40 @@ TEST_F(StaticFileTest, TypesComeFromMimeTypes) {
 }
 #endif
 
+TEST_F(StaticFileTest, DotSegmentsInsideTheRootResolve) {
+    TestClient client(server->GetPort());
+    for (const char* target : {"/./page.html", "/sub/../page.html", "/sub/./deep.html",
+                               "/./sub/../sub/deep.html", "/sub/%2e/deep.html"}) {
+        client.Send(GetRequest(target));
+        std::string answer = client.ReadAnswer();
+        EXPECT_EQ(0u, answer.find("HTTP/1.1 200 OK\r\n")) << target << ": " << answer;
+    }
+}
+
 TEST_F(StaticFileTest, NamesThatLeaveTheRootAreNotFound) {
+    std::vector<std::string> targets = {"/../secret.txt",
+                                        "/%2e%2e/secret.txt",
+                                        "/%2E%2E%2Fsecret.txt",
+                                        "/sub/../../secret.txt",
+                                        "/..%5Csecret.txt",
+                                        "/%5C..%5Csecret.txt",
+                                        "/C:%5Cwindows%5Cwin.ini",
+                                        "/c:/boot.ini",
+                                        "/%5C%5Cserver%5Cshare%5Cx",
+                                        "/TesmoApi.json::$DATA",
+                                        "/CON",
+                                        "/nul",
+                                        "/COM1",
+                                        "/aux.txt",
+                                        "/LPT1.html",
+                                        "/./../secret.txt",
+                                        "/sub/./../../secret.txt",
+                                        "/sub/..",
+                                        "/."};
     std::string outside = (folder.Path() / "secret.txt").string();
-    for (const std::string& target :
-         {std::string("/../secret.txt"), std::string("/%2e%2e/secret.txt"),
-          std::string("/%2E%2E%2Fsecret.txt"), std::string("/sub/../../secret.txt"),
-          std::string("/..%5Csecret.txt"), std::string("/%5C..%5Csecret.txt"), "/" + outside,
-          "//" + outside, std::string("/C:%5Cwindows%5Cwin.ini"), std::string("/c:/boot.ini"),
-          std::string("/%5C%5Cserver%5Cshare%5Cx"), std::string("/TesmoApi.json::$DATA"),
-          std::string("/CON"), std::string("/nul"), std::string("/COM1"), std::string("/aux.txt"),
-          std::string("/LPT1.html"), std::string("/sub/./deep.html")}) {
+    targets.push_back("/" + outside);
+    targets.push_back("//" + outside);
+    for (const std::string& target : targets) {
         TestClient client(server->GetPort());
         client.Send(GetRequest(target));
         std::string answer = client.ReadUntilClosed();
@@ -141,25 +166,124 @@ TEST_F(StaticFileTest, NamesThatLeaveTheRootAreNotFound) {
     }
 }
 
-TEST_F(StaticFileTest, HiddenFileIsNotFoundUnderAnySpelling) {
-    EXPECT_FALSE(server->HideFile((Root() / "absent.json").string().c_str()));
-    ASSERT_TRUE(server->HideFile((Root() / "TesmoApi.json").string().c_str()));
-    std::error_code linkError;
-    std::filesystem::create_hard_link(Root() / "TesmoApi.json", Root() / "alias.txt", linkError);
+// Spellings of the configuration file that reach it in the root.
+std::vector<std::string> HiddenSpellings(const std::filesystem::path& file) {
     std::vector<std::string> targets = {
-        "/TesmoApi.json",    "/tesmoapi.json",   "/TESMOAPI.JSON",       "/TesmoApi.json.",
-        "/TesmoApi.json%20", "/%54esmoApi.json", "/sub/../TesmoApi.json"};
-    if (!linkError) targets.push_back("/alias.txt");
-    std::string shortName = ShortFileName(Root() / "TesmoApi.json");
+        "/TesmoApi.json",    "/tesmoapi.json",   "/TESMOAPI.JSON",        "/TesmoApi.json.",
+        "/TesmoApi.json%20", "/%54esmoApi.json", "/sub/../TesmoApi.json", "/./TesmoApi.json"};
+    std::string shortName = ShortFileName(file);
     if (!shortName.empty()) targets.push_back("/" + shortName);
-    for (const std::string& target : targets) {
-        TestClient client(server->GetPort());
-        client.Send(GetRequest(target));
-        std::string answer = client.ReadUntilClosed();
-        EXPECT_EQ(kNotFound, answer) << target;
-        EXPECT_EQ(std::string::npos, answer.find(kSecret)) << target;
+    return targets;
+}
+
+class HiddenFileTest : public StaticFileTest {
+  protected:
+    void SetUp() override {
+        StaticFileTest::SetUp();
+        ASSERT_TRUE(server->HideFile(Config().string().c_str()));
     }
+
+    std::filesystem::path Config() const { return Root() / "TesmoApi.json"; }
+
+    // Every target is not found and leaks no byte of secret.
+    void ExpectHidden(const std::vector<std::string>& targets, const std::string& secret) {
+        for (const std::string& target : targets) {
+            TestClient client(server->GetPort());
+            client.Send(GetRequest(target));
+            std::string answer = client.ReadUntilClosed();
+            EXPECT_EQ(kNotFound, answer) << target;
+            EXPECT_EQ(std::string::npos, answer.find(secret)) << target;
+        }
+    }
+
+    // A hard link to file, added to targets where the file system has them.
+    void AddHardLink(const std::filesystem::path& file, const std::string& name,
+                     std::vector<std::string>* targets) {
+        std::error_code error;
+        std::filesystem::create_hard_link(file, Root() / name, error);
+        if (!error) targets->push_back("/" + name);
+    }
+};
+
+TEST_F(HiddenFileTest, HiddenFileIsNotFoundUnderAnySpelling) {
+    EXPECT_FALSE(server->HideFile((Root() / "absent.json").string().c_str()));
+    std::vector<std::string> targets = HiddenSpellings(Config());
+    AddHardLink(Config(), "alias.txt", &targets);
+    ExpectHidden(targets, kSecret);
     EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>page</p>"), Fetch("/page.html"));
+}
+
+// The ways an editor, a configuration tool or an installer puts a new file
+// where the hidden one was.
+void RenameOver(const TempFolder& folder, const std::string& content) {
+    std::filesystem::path fresh = folder.Write("root/TesmoApi.json.new", content);
+    std::filesystem::rename(fresh, folder.Path() / "root/TesmoApi.json");
+}
+
+void DeleteAndCreate(const TempFolder& folder, const std::string& content) {
+    std::filesystem::remove(folder.Path() / "root/TesmoApi.json");
+    folder.Write("root/TesmoApi.json", content);
+}
+
+void CopyFromElsewhere(const TempFolder& folder, const std::string& content) {
+    std::filesystem::path copy = folder.Write("new/TesmoApi.json", content);
+    std::filesystem::remove(folder.Path() / "root/TesmoApi.json");
+    std::filesystem::copy_file(copy, folder.Path() / "root/TesmoApi.json");
+}
+
+TEST_F(HiddenFileTest, FileSavedAgainStaysHidden) {
+    const struct {
+        const char* how;
+        void (*save)(const TempFolder&, const std::string&);
+    } saves[] = {{"renamed over", RenameOver},
+                 {"deleted and created", DeleteAndCreate},
+                 {"copied in", CopyFromElsewhere}};
+    int round = 0;
+    for (const auto& save : saves) {
+        SCOPED_TRACE(save.how);
+        std::string secret = "password=saved-" + std::to_string(round);
+        save.save(folder, secret);
+        std::vector<std::string> targets = HiddenSpellings(Config());
+        AddHardLink(Config(), "link" + std::to_string(round++) + ".txt", &targets);
+        ExpectHidden(targets, secret);
+    }
+    // The file as it was at start stays hidden under a name of its own.
+    std::filesystem::remove(Config());
+    EXPECT_EQ(kNotFound, Fetch("/TesmoApi.json"));
+    EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>page</p>"), Fetch("/page.html"));
+}
+
+TEST_F(HiddenFileTest, BackupsAndEditorCopiesAreNotFound) {
+    const char* copies[] = {"TesmoApi.json.bak",    "TesmoApi.json~",        "TesmoApi.json.orig",
+                            "tesmoapi.JSON.old",    ".TesmoApi.json.swp",    ".TesmoApi.json.swo",
+                            ".tesmoapi.json.un~",   "#TesmoApi.json#",       "TesmoApi.json.save",
+                            "TesmoApi - Copy.json", "TesmoApi - copia.json", "TesmoApi (2).json",
+                            "TESMOAPI.old.JSON",    "sub/TesmoApi.json.bak"};
+    std::vector<std::string> targets;
+    for (const char* copy : copies) {
+        std::filesystem::path file = folder.Write(std::string("root/") + copy, kSecret);
+        targets.push_back(std::string("/") + copy);
+        std::string shortName = ShortFileName(file);
+        if (!shortName.empty()) targets.push_back("/" + shortName);
+    }
+    // A link takes the name rule to the file it leads to.
+    std::error_code linkError;
+    std::filesystem::create_symlink(Root() / "TesmoApi.json.bak", Root() / "pointer.txt",
+                                    linkError);
+    if (!linkError) targets.push_back("/pointer.txt");
+    targets.push_back("/./TesmoApi.json.bak");
+    targets.push_back("/sub/../TesmoApi.json.bak");
+    targets.push_back("/%54esmoApi.json%7e");
+    ExpectHidden(targets, kSecret);
+}
+
+TEST_F(HiddenFileTest, NamesThatOnlyResembleItAreServed) {
+    for (const char* name : {"TesmoApi2.json", "MyTesmoApi.json", "api.json", "TesmoApi.jso",
+                             "TesmoApi.html", "sub/TesmoApiX.json"}) {
+        folder.Write(std::string("root/") + name, "x");
+        std::string answer = Fetch(std::string("/") + name);
+        EXPECT_EQ(0u, answer.find("HTTP/1.1 200 OK\r\n")) << name << ": " << answer;
+    }
 }
 
 TEST_F(StaticFileTest, HiddenDefaultDocumentIsNotFound) {

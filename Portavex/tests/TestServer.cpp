@@ -123,7 +123,21 @@ std::string ShortFileName(const std::filesystem::path& file) {
     return name == file.filename().string() ? "" : name;
 }
 
+long OpenDescriptors() {
+    return -1;
+}
+
 #else
+
+long OpenDescriptors() {
+    std::error_code error;
+    long count = 0;
+    for (std::filesystem::directory_iterator entry("/proc/self/fd", error), end;
+         !error && entry != end; entry.increment(error)) {
+        count++;
+    }
+    return error ? -1 : count;
+}
 
 std::string ShortFileName(const std::filesystem::path&) {
     return "";

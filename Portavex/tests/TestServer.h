@@ -52,6 +52,10 @@ std::string RegisteredType(const char* extension);
 // differs from the long name; empty otherwise.
 std::string ShortFileName(const std::filesystem::path& file);
 
+// The number of file descriptors the process holds where the platform lists
+// them (Linux); -1 elsewhere.
+long OpenDescriptors();
+
 // Registers a content type for a test extension where the platform allows
 // it (the registry of the current user on Windows); false elsewhere.
 bool RegisterTestType(const char* extension, const char* type);

@@ -174,7 +174,12 @@ TEST_F(ProgramTest, NeverServesItsConfigurationFile) {
     const strHttpAnswer hello = HttpGet(port, "/hello.txt");
     EXPECT_EQ(200, hello.status) << "files beside the program are served";
     EXPECT_EQ("hello", hello.body);
-    for (const char* path : {"/TesmoApi.json", "/%54esmoApi.json", "/./TesmoApi.json"}) {
+    // Saved again as editors do, and with a backup beside it.
+    folder.Write("TesmoApi.json.tmp", Config(port));
+    fs::rename(folder.path / "TesmoApi.json.tmp", folder.path / "TesmoApi.json");
+    folder.Write("TesmoApi.json.bak", Config(port));
+    for (const char* path :
+         {"/TesmoApi.json", "/%54esmoApi.json", "/./TesmoApi.json", "/TesmoApi.json.bak"}) {
         const strHttpAnswer answer = HttpGet(port, path);
         EXPECT_EQ(404, answer.status) << path;
         EXPECT_EQ(std::string::npos, answer.body.find("secret-password")) << path;
