@@ -2,7 +2,8 @@
 waiting on a slow Tesmo server, large files being read slowly, and quick
 requests). The gateway stops within a few seconds, and each request in
 flight ends with a complete answer or a connection closed before its
-answer began, never an answer cut short."""
+answer began, never an answer cut short. Also while every request waits on
+a Tesmo server that takes just under the time-out for each exchange."""
 
 import asyncio
 import time
@@ -17,6 +18,9 @@ BIG_FILE_BYTES = 32 * 1024 * 1024
 READ_PAUSE = 0.02
 IN_FLIGHT = {"values": 40, "big_file": 30, "quick": 30}
 RUN_BEFORE_STOP = 1.5
+# Each exchange just under the time-out: a request needs five of them.
+SLOW_SERVER_DELAY_MS = 1800
+SLOW_SERVER_REQUESTS = 20
 STOP_SECONDS = 5.0
 TARGETS = {"values": ["/api/values?machine_id=P-101"], "big_file": ["/big.bin"],
            "quick": ["/api/ident", "/api.html", "/api/groups"]}
@@ -54,7 +58,47 @@ async def _stop_under_load(gateway):
     return exit_status, took, outcomes, len(pending)
 
 
+async def _stop_waiting_on_server(gateway):
+    """SIGTERM while requests wait on a slow Tesmo server: how long the stop
+    takes, and what became of the requests."""
+    connections = [Connection(gateway.port) for _ in range(SLOW_SERVER_REQUESTS)]
+    asking = [asyncio.ensure_future(c.get(TARGETS["values"][0], 60)) for c in connections]
+    await asyncio.sleep(RUN_BEFORE_STOP)
+    asked = time.monotonic()
+    exit_status = await asyncio.get_event_loop().run_in_executor(None, gateway.terminate, 60)
+    took = time.monotonic() - asked
+    answers = await asyncio.gather(*asking)
+    return exit_status, took, answers
+
+
+def _slow_server(context, report):
+    exchanges = ("login", "stamp", "catalogue", "kinds", "values")
+    sim = Sim(context.bin_dir, faults=["%s:slow=%d" % (e, SLOW_SERVER_DELAY_MS)
+                                       for e in exchanges])
+    gateway = Gateway(context.bin_dir, sim.port, server_timeout=SERVER_TIMEOUT)
+    try:
+        exit_status, took, answers = asyncio.run(_stop_waiting_on_server(gateway))
+        outcomes = {}
+        for answer in answers:
+            outcomes[answer.outcome] = outcomes.get(answer.outcome, 0) + 1
+        report.figure("stop.slow_server", {"in_flight": SLOW_SERVER_REQUESTS,
+                                           "exchange_ms": SLOW_SERVER_DELAY_MS,
+                                           "outcomes": outcomes, "stop_seconds": round(took, 2),
+                                           "exit_status": exit_status})
+        report.check("stop.slow_server.stops_within_a_few_seconds",
+                     exit_status == 0 and took <= STOP_SECONDS,
+                     "exit status %s after %.2f s" % (exit_status, took))
+    finally:
+        gateway.stop()
+        sim.stop()
+
+
 def run(context, report):
+    _under_load(context, report)
+    _slow_server(context, report)
+
+
+def _under_load(context, report):
     sim = Sim(context.bin_dir, faults=["values:slow=%d" % VALUES_DELAY_MS])
     gateway = Gateway(context.bin_dir, sim.port, server_timeout=SERVER_TIMEOUT)
     try:
