@@ -115,6 +115,19 @@ class Connection:
         return answer
 
 
+def start_sending(writer, data):
+    """Sends data in the background, so that the answer can be read while a
+    large request still goes out (the gateway may answer and close before it
+    has all of it). Cancel the task returned when done."""
+    async def send():
+        try:
+            writer.write(data)
+            await writer.drain()
+        except ConnectionError:
+            pass
+    return asyncio.ensure_future(send())
+
+
 async def exchange_raw(port, data, timeout):
     """Sends raw bytes on a fresh connection and reads what comes back until
     the gateway closes it or timeout passes. Returns (bytes received, seconds
@@ -123,15 +136,7 @@ async def exchange_raw(port, data, timeout):
     reader, writer = await asyncio.open_connection("127.0.0.1", port, limit=HEADER_LIMIT)
     received = bytearray()
     first = end = None
-
-    async def send():
-        try:
-            writer.write(data)
-            await writer.drain()
-        except ConnectionError:
-            pass
-
-    sender = asyncio.ensure_future(send())
+    sender = start_sending(writer, data)
     try:
         while True:
             left = timeout - (time.monotonic() - started)

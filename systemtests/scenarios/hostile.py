@@ -10,7 +10,7 @@ import os
 import random
 import time
 
-from httpclient import HEADER_LIMIT, parse_head
+from httpclient import HEADER_LIMIT, parse_head, start_sending
 from processes import Gateway, Sim
 
 IDLE_TIMEOUT = 3
@@ -95,15 +95,7 @@ async def _try(port, data, seconds):
     answer, seconds to the end or None)."""
     started = time.monotonic()
     reader, writer = await asyncio.open_connection("127.0.0.1", port, limit=HEADER_LIMIT)
-
-    async def send():
-        try:
-            writer.write(data)
-            await writer.drain()
-        except ConnectionError:
-            pass
-
-    sender = asyncio.ensure_future(send())
+    sender = start_sending(writer, data)
     status, head, body, answered, ended = 0, b"", b"", None, None
     try:
         head = await asyncio.wait_for(reader.readuntil(b"\r\n\r\n"), seconds)
