@@ -20,7 +20,8 @@ from processes import Gateway, Sim
 
 BURST = 1000
 BURST_SECONDS = 20
-BURST_PATIENCE_SECONDS = 3.0
+# A connection that the listen queue dropped comes again after a second.
+BURST_PATIENCE_SECONDS = 1.0
 REQUEST = b"GET /api/ident HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"
 DESCRIPTOR_LIMIT = 64
 HOLDERS = 100  # idle connections, more than the limit leaves room for
@@ -90,7 +91,7 @@ def _burst(context, report):
                                 "max_s": round(max(answered or [0]), 2)})
         report.check("limits.burst_all_answered", missing == 0 and len(answered) == BURST,
                      "%d of %d answered" % (len(answered), BURST))
-        report.check("limits.burst_answered_within_3s",
+        report.check("limits.burst_answered_within_1s",
                      max(answered or [99]) <= BURST_PATIENCE_SECONDS,
                      "%d answers waited more than 1 s, the slowest %.2f s"
                      % (late, max(answered or [0])))
