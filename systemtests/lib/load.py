@@ -59,11 +59,13 @@ class KindStats:
         self.examples = []
         self.parsed = 0
         self.slowest = 0.0
+        self.slowest_by_status = {}
 
     def add(self, answer, problem, parsed):
         self.count += 1
         key = str(answer.status) if answer.outcome == ANSWERED else answer.outcome
         self.statuses[key] = self.statuses.get(key, 0) + 1
+        self.slowest_by_status[key] = max(self.slowest_by_status.get(key, 0.0), answer.seconds)
         self.latencies.append(answer.seconds)
         self.slowest = max(self.slowest, answer.seconds)
         self.parsed += parsed
@@ -96,6 +98,10 @@ class LoadStats:
             if names is None or name in names:
                 values += k.latencies
         return values
+
+    def slowest(self, status):
+        """The longest time an answer with this status (or outcome) took."""
+        return max([k.slowest_by_status.get(status, 0.0) for k in self.kinds.values()] or [0.0])
 
     def statuses(self):
         merged = {}
