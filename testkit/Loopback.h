@@ -28,7 +28,7 @@ class LoopbackConnection {
     void Close();
 
   private:
-    std::uintptr_t socket;  // the platform's socket; kNoSocket when closed
+    std::uintptr_t socket;  // a TestSocket; kNoTestSocket when closed
 };
 
 // A socket listening on every local IPv4 address at wanted (0: a port the
@@ -45,7 +45,7 @@ class TcpListener {
     unsigned short Port() const { return port; }
 
   private:
-    std::uintptr_t socket;
+    std::uintptr_t socket;  // a TestSocket; kNoTestSocket when none was had
     bool bound;
     unsigned short port;
 };

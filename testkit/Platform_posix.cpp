@@ -8,21 +8,13 @@
 
 #include <cstring>
 
-#include "Loopback.h"
 #include "TestPlatform.h"
+#include "TestSocket.h"
 
 namespace {
 
-constexpr std::uintptr_t kNoSocket = ~static_cast<std::uintptr_t>(0);
-
-int Native(std::uintptr_t s) {
+int Native(TestSocket s) {
     return static_cast<int>(s);
-}
-
-// Not inherited by the programs the tests start.
-std::uintptr_t OpenSocket() {
-    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
-    return s < 0 ? kNoSocket : static_cast<std::uintptr_t>(s);
 }
 
 sockaddr_in Address(uint32_t host, unsigned short port) {
@@ -35,63 +27,43 @@ sockaddr_in Address(uint32_t host, unsigned short port) {
 
 }  // namespace
 
-LoopbackConnection::LoopbackConnection(unsigned short port) : socket(OpenSocket()) {
-    if (socket == kNoSocket) return;
+TestSocket OpenTestSocket() {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    return s < 0 ? kNoTestSocket : static_cast<TestSocket>(s);
+}
+
+bool ConnectLoopback(TestSocket s, unsigned short port) {
     sockaddr_in address = Address(INADDR_LOOPBACK, port);
-    if (connect(Native(socket), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        Close();
+    return connect(Native(s), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+}
+
+bool BindAndListen(TestSocket s, unsigned short wanted, unsigned short* bound) {
+    sockaddr_in address = Address(INADDR_ANY, wanted);
+    socklen_t length = sizeof address;
+    if (bind(Native(s), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        listen(Native(s), 1) != 0 ||
+        getsockname(Native(s), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return false;
     }
-}
-
-LoopbackConnection::~LoopbackConnection() {
-    Close();
-}
-
-bool LoopbackConnection::Connected() const {
-    return socket != kNoSocket;
-}
-
-bool LoopbackConnection::Send(const std::string& bytes) {
-    if (socket == kNoSocket) return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t sent =
-            send(Native(socket), bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (sent <= 0) return false;
-        done += static_cast<size_t>(sent);
-    }
+    *bound = ntohs(address.sin_port);
     return true;
 }
 
-eReceive LoopbackConnection::Receive(std::string* data, int timeoutMs) {
-    if (socket == kNoSocket) return eReceive::Closed;
-    pollfd entry = {Native(socket), POLLIN, 0};
-    if (poll(&entry, 1, timeoutMs) <= 0) return eReceive::TimedOut;
-    char buffer[16384];
-    const ssize_t received = recv(Native(socket), buffer, sizeof buffer, 0);
-    if (received <= 0) return eReceive::Closed;
-    data->append(buffer, static_cast<size_t>(received));
-    return eReceive::Received;
+long SendSome(TestSocket s, const char* data, size_t length) {
+    return static_cast<long>(send(Native(s), data, length, MSG_NOSIGNAL));
 }
 
-void LoopbackConnection::Close() {
-    if (socket == kNoSocket) return;
-    close(Native(socket));
-    socket = kNoSocket;
+bool WaitReadable(TestSocket s, int milliseconds) {
+    pollfd entry = {Native(s), POLLIN, 0};
+    return poll(&entry, 1, milliseconds) > 0;
 }
 
-TcpListener::TcpListener(unsigned short wanted) : socket(OpenSocket()), bound(false), port(0) {
-    if (socket == kNoSocket) return;
-    sockaddr_in address = Address(INADDR_ANY, wanted);
-    socklen_t length = sizeof address;
-    bound = bind(Native(socket), reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-            listen(Native(socket), 1) == 0 &&
-            getsockname(Native(socket), reinterpret_cast<sockaddr*>(&address), &length) == 0;
-    if (bound) port = ntohs(address.sin_port);
+long ReceiveSome(TestSocket s, char* buffer, size_t size) {
+    return static_cast<long>(recv(Native(s), buffer, size, 0));
 }
 
-TcpListener::~TcpListener() {
-    if (socket != kNoSocket) close(Native(socket));
+void CloseTestSocket(TestSocket s) {
+    close(Native(s));
 }
 
 long OpenDescriptors() {

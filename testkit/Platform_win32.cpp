@@ -5,33 +5,17 @@
 
 #include <cstring>
 
-#include "Loopback.h"
 #include "TestPlatform.h"
+#include "TestSocket.h"
 
 namespace {
 
-constexpr std::uintptr_t kNoSocket = ~static_cast<std::uintptr_t>(0);
 const char kTestClasses[] = "Software\\Classes\\";
 // A registered content type must be shorter than this to be used.
 constexpr size_t kContentTypeSize = 32;
 
-SOCKET Native(std::uintptr_t s) {
+SOCKET Native(TestSocket s) {
     return static_cast<SOCKET>(s);
-}
-
-// The socket layer, started once for the whole test program.
-bool StartSockets() {
-    static const bool started = [] {
-        WSADATA data;
-        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    return started;
-}
-
-std::uintptr_t OpenSocket() {
-    if (!StartSockets()) return kNoSocket;
-    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    return s == INVALID_SOCKET ? kNoSocket : static_cast<std::uintptr_t>(s);
 }
 
 sockaddr_in Address(ULONG host, unsigned short port) {
@@ -44,66 +28,51 @@ sockaddr_in Address(ULONG host, unsigned short port) {
 
 }  // namespace
 
-LoopbackConnection::LoopbackConnection(unsigned short port) : socket(OpenSocket()) {
-    if (socket == kNoSocket) return;
+TestSocket OpenTestSocket() {
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    if (!started) return kNoTestSocket;
+    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    return s == INVALID_SOCKET ? kNoTestSocket : static_cast<TestSocket>(s);
+}
+
+bool ConnectLoopback(TestSocket s, unsigned short port) {
     sockaddr_in address = Address(INADDR_LOOPBACK, port);
-    if (connect(Native(socket), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        Close();
+    return connect(Native(s), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+}
+
+bool BindAndListen(TestSocket s, unsigned short wanted, unsigned short* bound) {
+    sockaddr_in address = Address(INADDR_ANY, wanted);
+    int length = sizeof address;
+    if (bind(Native(s), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        listen(Native(s), 1) != 0 ||
+        getsockname(Native(s), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return false;
     }
-}
-
-LoopbackConnection::~LoopbackConnection() {
-    Close();
-}
-
-bool LoopbackConnection::Connected() const {
-    return socket != kNoSocket;
-}
-
-bool LoopbackConnection::Send(const std::string& bytes) {
-    if (socket == kNoSocket) return false;
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const int sent =
-            send(Native(socket), bytes.data() + done, static_cast<int>(bytes.size() - done), 0);
-        if (sent <= 0) return false;
-        done += static_cast<size_t>(sent);
-    }
+    *bound = ntohs(address.sin_port);
     return true;
 }
 
-eReceive LoopbackConnection::Receive(std::string* data, int timeoutMs) {
-    if (socket == kNoSocket) return eReceive::Closed;
+long SendSome(TestSocket s, const char* data, size_t length) {
+    return send(Native(s), data, static_cast<int>(length), 0);
+}
+
+bool WaitReadable(TestSocket s, int milliseconds) {
     fd_set readable;
     FD_ZERO(&readable);
-    FD_SET(Native(socket), &readable);
-    timeval timeout = {timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    if (select(0, &readable, nullptr, nullptr, &timeout) <= 0) return eReceive::TimedOut;
-    char buffer[16384];
-    const int received = recv(Native(socket), buffer, sizeof buffer, 0);
-    if (received <= 0) return eReceive::Closed;
-    data->append(buffer, static_cast<size_t>(received));
-    return eReceive::Received;
+    FD_SET(Native(s), &readable);
+    timeval timeout = {milliseconds / 1000, (milliseconds % 1000) * 1000};
+    return select(0, &readable, nullptr, nullptr, &timeout) > 0;
 }
 
-void LoopbackConnection::Close() {
-    if (socket == kNoSocket) return;
-    closesocket(Native(socket));
-    socket = kNoSocket;
+long ReceiveSome(TestSocket s, char* buffer, size_t size) {
+    return recv(Native(s), buffer, static_cast<int>(size), 0);
 }
 
-TcpListener::TcpListener(unsigned short wanted) : socket(OpenSocket()), bound(false), port(0) {
-    if (socket == kNoSocket) return;
-    sockaddr_in address = Address(INADDR_ANY, wanted);
-    int length = sizeof address;
-    bound = bind(Native(socket), reinterpret_cast<sockaddr*>(&address), length) == 0 &&
-            listen(Native(socket), 1) == 0 &&
-            getsockname(Native(socket), reinterpret_cast<sockaddr*>(&address), &length) == 0;
-    if (bound) port = ntohs(address.sin_port);
-}
-
-TcpListener::~TcpListener() {
-    if (socket != kNoSocket) closesocket(Native(socket));
+void CloseTestSocket(TestSocket s) {
+    closesocket(Native(s));
 }
 
 std::string RegisteredType(const char* extension) {

@@ -25,6 +25,8 @@ namespace text_cases {
 // The bytes of a case are all there unless a case says how many are.
 constexpr size_t kWhole = ~static_cast<size_t>(0);
 
+// Every case's bytes after its first sequence are plain ASCII, so a text of
+// the whole bytes is valid UTF-8 exactly when length is not 0.
 struct strSequenceCase {
     const char* bytes;
     unsigned length;  // of the sequence the bytes start with; 0: none
@@ -43,6 +45,8 @@ inline const strSequenceCase kSequences[] = {
     {"\xF0\x9F\x98\x80", 4},  // an emoji
     {"\xF4\x8F\xBF\xBF", 4},  // U+10FFFF
     {"\xC3\xA9tail", 2},      // only the first sequence counts
+    {"Bomba Impulsi\xC3\xB3n", 1},
+    {"\xC0\x80", 0},          // overlong NUL
     {"\xC0\xAF", 0},          // overlong lead
     {"\xC1\xBF", 0},          // overlong lead
     {"\xE0\x80\xAF", 0},      // overlong 3 bytes
@@ -55,6 +59,8 @@ inline const strSequenceCase kSequences[] = {
     {"\xF8\x88\x80\x80", 0},  // 5-byte lead
     {"\xFF", 0},
     {"\x80", 0},             // lone continuation byte
+    {"\xA9", 0},             // lone continuation byte
+    {"\xE9t\xE9", 0},        // Windows-1252 text
     {"\xC3", 0},             // cut short by the end of the text
     {"\xE2\x82", 0},         // cut short by the end of the text
     {"\xC3\x28", 0},         // second byte not a continuation

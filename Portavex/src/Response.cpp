@@ -41,20 +41,24 @@ struct strHeaderWriter {
     }
 };
 
-}  // namespace
-
-bool IsKnownResult(int result) {
-    return result >= 0 && result < kStatusCount;
-}
-
+// The status of a result as its status line states it ("200 OK" ... "501 NOT
+// IMPLEMENTED").
 const char* HttpStatus(eRequestResult result) {
     return kStatusLines[result];
 }
 
+// The content type for extension (dot included) into type (kContentTypeSize
+// bytes): the registered one, or "application/unknown".
 void ContentTypeFor(const char* extension, char* type) {
     if (std::strlen(extension) >= kExtensionSize || !FindContentType(extension, type)) {
         std::memcpy(type, kUnknownContentType, sizeof(kUnknownContentType));
     }
+}
+
+}  // namespace
+
+bool IsKnownResult(int result) {
+    return result >= 0 && result < kStatusCount;
 }
 
 size_t FormatHeader(char* out, eRequestResult status, bool origin, uint64_t length,

@@ -9,9 +9,7 @@
 
 namespace portavex {
 
-// The status of a result as its status line states it ("200 OK" ... "501 NOT
-// IMPLEMENTED").
-const char* HttpStatus(eRequestResult result);
+// Whether result is one of eRequestResult's, which have status lines.
 bool IsKnownResult(int result);
 
 // Writes the header of an answer into out (kResponseHeaderSize bytes) and returns its
@@ -41,9 +39,5 @@ bool SendHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t
 // Returns false, the answer's verdict on the connection: it does not stay
 // open.
 bool SendError(const strAnswerChannel& channel, eRequestResult status);
-
-// The content type for extension (dot included) into type (kContentTypeSize
-// bytes): the registered one, or "application/unknown".
-void ContentTypeFor(const char* extension, char* type);
 
 }  // namespace portavex

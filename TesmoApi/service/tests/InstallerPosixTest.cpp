@@ -148,7 +148,7 @@ TEST_F(InstallerTest, InstallWritesTheUnitThenRunsEachStepInOrder) {
 }
 
 // The unit written is the one for the program's folder, with the service
-// account where there is one; ServiceUnit_test shows that it is the
+// account where there is one; ServiceUnitTest shows that it is the
 // packaged unit for /opt/TesmoApi.
 TEST_F(InstallerTest, UnitIsTheOneForTheProgramsFolder) {
     ASSERT_EQ(0, Run("/AdmInstall").status);

@@ -16,21 +16,21 @@ const char* const kProgramFiles[] = {"TesmoApi.exe", "Portavex.dll", "Tesmo.Clie
 
 // Moves what waits in the pipe into output, without waiting for more: a
 // process the child started may hold the pipe open long after it ended.
-void Drain(HANDLE pipe, std::string& output) {
+void Drain(HANDLE pipe, std::string* output) {
     DWORD available = 0;
     while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
         char chunk[512];
         DWORD count = 0;
         const DWORD wanted = available < sizeof chunk ? available : sizeof chunk;
         if (!ReadFile(pipe, chunk, wanted, &count, nullptr) || count == 0) return;
-        output.append(chunk, count);
+        output->append(chunk, count);
     }
 }
 
 // Waits for the process to end, draining its output pipe (if any) and
 // closing any message box of the program so that it cannot hang; ends it
 // when the time is up. Returns its exit code.
-DWORD WaitForProcess(const PROCESS_INFORMATION& process, HANDLE pipe, std::string& output) {
+DWORD WaitForProcess(const PROCESS_INFORMATION& process, HANDLE pipe, std::string* output) {
     DWORD exitCode = kExitInvalidArgument;
     for (DWORD waited = 0; waited < kTimeoutMs; waited += kPollMs) {
         if (pipe != nullptr) Drain(pipe, output);
@@ -114,7 +114,7 @@ strCommandResult RunCommand(const std::string& commandLine) {
     const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
                                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
     CloseHandle(writeEnd);
-    if (started) result.exitCode = WaitForProcess(process, readEnd, result.output);
+    if (started) result.exitCode = WaitForProcess(process, readEnd, &result.output);
     CloseHandle(readEnd);
     return result;
 }
@@ -130,7 +130,7 @@ DWORD RunProgram(const std::string& program, const std::string& arguments,
         return kExitInvalidArgument - 1;
     }
     std::string ignored;
-    return WaitForProcess(process, nullptr, ignored);
+    return WaitForProcess(process, nullptr, &ignored);
 }
 
 strServiceStatus QueryService() {
