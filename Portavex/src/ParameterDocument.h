@@ -18,16 +18,14 @@ class JsonBuilder {
     // Appends text as the inside of a JSON string: quotes, backslashes and
     // control characters escaped.
     void AppendEscaped(const char* text, size_t length);
-    bool Failed() const { return error; }
-    size_t Length() const { return length; }
 
   private:
     void Overflow();
 
-    char* buffer;
-    size_t capacity;
-    size_t length = 0;
-    bool error = false;
+    char* buffer;        // the caller's, capacity + 1 bytes
+    size_t capacity;     // characters the text may have
+    size_t length = 0;   // characters written; the terminator follows
+    bool error = false;  // the overflow document stands; appends are ignored
 };
 
 // Builds the document for query into document (kParameterDocumentCapacity + 1
