@@ -11,6 +11,7 @@
 
 #include "FuzzCheck.h"
 #include "api/JsonOutput.h"
+#include "text/JsonText.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ void CheckRead(const std::string& text, uint32_t cut, uint32_t outSize) {
 
 void CheckEscape(const std::string& text, uint32_t outSize) {
     std::vector<char> out(outSize);
-    uint32_t length = JsonEscapeText(text.c_str(), out.data(), outSize);
+    uint32_t length = JsonConvertText(text.c_str(), kJsonNoCut, true, out.data(), outSize);
     FUZZ_CHECK(length < outSize && out[length] == '\0' && std::strlen(out.data()) == length);
     auto json = nlohmann::json::parse("\"" + std::string(out.data()) + "\"", nullptr, false);
     FUZZ_CHECK(json.is_string());

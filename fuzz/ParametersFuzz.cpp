@@ -15,9 +15,9 @@
 #include "FuzzCheck.h"
 #include "Limits.h"
 #include "ParameterDocument.h"
-#include "api/JsonOutput.h"
 #include "api/Parameters.h"
 #include "service/JsonReader.h"
+#include "text/JsonText.h"
 
 namespace {
 
@@ -35,12 +35,12 @@ void CheckNameConversion(const std::string& text) {
     std::string query;
     for (unsigned char c : text) query += {'%', kHex[c >> 4], kHex[c & 0xF]};
     query += "=1";
-    std::vector<char> document(portavex::kParameterCapacity + 1);
+    std::vector<char> document(portavex::kParameterDocumentCapacity + 1);
     FUZZ_CHECK(portavex::BuildParameterDocument(document.data(), &query[0]));
-    std::vector<char> escaped(portavex::kParameterCapacity + 1);
-    uint32_t length =
-        JsonEscapeText(text.c_str(), escaped.data(), static_cast<uint32_t>(escaped.size()));
-    if (length + std::strlen("{\"\":1}") > portavex::kParameterCapacity) return;
+    std::vector<char> escaped(portavex::kParameterDocumentCapacity + 1);
+    uint32_t length = JsonConvertText(text.c_str(), kJsonNoCut, true, escaped.data(),
+                                      static_cast<uint32_t>(escaped.size()));
+    if (length + std::strlen("{\"\":1}") > portavex::kParameterDocumentCapacity) return;
     FUZZ_CHECK("{\"" + std::string(escaped.data()) + "\":1}" == document.data());
 }
 
@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     std::string query(reinterpret_cast<const char*>(data), size);
     query = query.c_str();
     if (!query.empty()) CheckNameConversion(query);
-    std::vector<char> document(portavex::kParameterCapacity + 1);
+    std::vector<char> document(portavex::kParameterDocumentCapacity + 1);
     if (!portavex::BuildParameterDocument(document.data(), &query[0])) return 0;
     // Keys are compared as written, so escaped keys are left out.
     if (std::strchr(document.data(), '\\') != nullptr) return 0;

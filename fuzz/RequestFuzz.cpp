@@ -140,11 +140,11 @@ void CheckParameters(char* query) {
     for (const strPiece& piece : pieces)
         refused = refused || HasNul(piece.name) || HasNul(piece.value);
 
-    std::vector<char> document(kParameterCapacity + 1);
+    std::vector<char> document(kParameterDocumentCapacity + 1);
     FUZZ_CHECK(BuildParameterDocument(document.data(), query) == !refused);
     if (refused) return;
     size_t length = std::strlen(document.data());
-    FUZZ_CHECK(length <= kParameterCapacity);
+    FUZZ_CHECK(length <= kParameterDocumentCapacity);
     std::vector<std::string> names;
     auto collect = [&names](int depth, nlohmann::json::parse_event_t event,
                             nlohmann::json& parsed) {

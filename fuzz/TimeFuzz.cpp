@@ -9,7 +9,8 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "api/Parameters.h"
+#include "api/Times.h"
+#include "text/IntegerText.h"
 
 namespace {
 

@@ -4,15 +4,14 @@
 #include <chrono>
 #include <cstring>
 #include <list>
-#include <new>
 #include <system_error>
 #include <thread>
 
-#include "FileName.h"
-#include "ParameterDocument.h"
+#include "ApiCall.h"
 #include "RequestFramer.h"
 #include "RequestParser.h"
 #include "Response.h"
+#include "StaticFile.h"
 
 namespace portavex {
 
@@ -23,10 +22,9 @@ using Clock = std::chrono::steady_clock;
 // The working storage of a connection, on its thread's stack.
 struct strConnectionBuffers {
     RequestFramer framer;
-    char parameters[kParameterCapacity + 1];
-    char header[kHeaderSize];
-    char path[kPathSize];
-    char chunk[kFileChunkSize];
+    char parameters[kParameterDocumentCapacity + 1];
+    char header[kResponseHeaderSize];
+    strFileBuffers file;
 };
 
 struct strConnection {
@@ -69,108 +67,28 @@ eReadResult ReadRequest(strConnection& connection) {
     }
 }
 
-bool SendHeader(strConnection& connection, eRequestResult status, uint64_t length,
-                const char* extension) {
-    char* header = connection.buffers->header;
-    // The request being answered is still the framer's.
-    bool origin = connection.buffers->framer.HasOrigin();
-    size_t headerLength = FormatHeader(header, status, origin, length, extension);
-    return SendAll(connection.socket, header, headerLength);
+// Where the answer to the request the framer holds goes.
+strAnswerChannel ChannelOf(strConnection& connection) {
+    return {connection.socket, connection.buffers->framer.HasOrigin(), connection.buffers->header};
 }
 
-// An answer without body after which the connection is closed.
-bool SendError(strConnection& connection, eRequestResult status) {
-    SendHeader(connection, status, 0, "");
-    return false;
-}
-
-const char* ExtensionOf(const char* path) {
-    const char* dot = std::strrchr(path, '.');
-    if (dot == nullptr || std::strpbrk(dot, "/\\") != nullptr) return "";
-    return dot;
-}
-
-bool StreamFile(strConnection& connection, FileHandle file, uint64_t size) {
-    char* chunk = connection.buffers->chunk;
-    while (size > 0) {
-        size_t want = size < kFileChunkSize ? static_cast<size_t>(size) : kFileChunkSize;
-        long got = FileRead(file, chunk, want);
-        if (got <= 0 || static_cast<size_t>(got) != want) return false;
-        if (!SendAll(connection.socket, chunk, want)) return false;
-        size -= want;
-    }
-    return true;
-}
-
-// Answers a file request; true when the whole file was sent.
-bool ServeFile(strConnection& connection, const char* resource) {
-    const strServerSettings& settings = *connection.settings;
-    if (settings.rootDirectory[0] == '\0') return SendError(connection, NotImplemented);
-    const char* name = resource;
-    if (name[0] == '\0') {
-        name = settings.defaultDocument;
-        if (name[0] == '\0') return SendError(connection, NotFound);
-    } else if (!IsServableName(name)) {
-        return SendError(connection, NotFound);
-    }
-    char* path = connection.buffers->path;
-    if (!CombinePath(path, kPathSize, settings.rootDirectory, name)) {
-        return SendError(connection, ServiceError);
-    }
-    FileHandle file;
-    if (!FileOpen(path, &file)) return SendError(connection, NotFound);
-    if (connection.table->hiddenFiles.Hides(file, path)) {
-        FileClose(file);
-        return SendError(connection, NotFound);
-    }
-    uint64_t size;
-    if (!FileSize(file, &size) || size >= kFileSizeLimit) {
-        FileClose(file);
-        return SendError(connection, ServiceError);
-    }
-    bool sent =
-        SendHeader(connection, Ok, size, ExtensionOf(path)) && StreamFile(connection, file, size);
-    FileClose(file);
-    return sent;
-}
-
-// Answers an API request through the callback; true when the answer was Ok
-// and went out whole.
-bool ServeApi(strConnection& connection, char* resource, char* query) {
-    const strServerSettings& settings = *connection.settings;
-    if (settings.callback == nullptr) return SendError(connection, NotImplemented);
-    char* parameters = connection.buffers->parameters;
-    parameters[0] = '\0';
-    if (query != nullptr && !BuildParameterDocument(parameters, query)) {
-        return SendError(connection, BadRequest);
-    }
-    char* results = new (std::nothrow) char[settings.resultsSize > 0 ? settings.resultsSize : 1];
-    if (results == nullptr) return SendError(connection, ServiceError);
-    unsigned long length = 0;
-    int result = settings.callback(resource + kApiPrefixLength, parameters, results, &length,
-                                   settings.resultsSize);
-    // A callback that breaks its contract gets no answer of its own making.
-    if (!IsKnownResult(result) || length > settings.resultsSize) {
-        delete[] results;
-        return SendError(connection, ServiceError);
-    }
-    eRequestResult status = static_cast<eRequestResult>(result);
-    bool sent = SendHeader(connection, status, length, ".json") &&
-                SendAll(connection.socket, results, length);
-    delete[] results;
-    return sent && status == Ok;
-}
-
-// Answers one complete request; true when the connection stays open.
+// Answers one complete request: the API or a file. True when the connection
+// stays open.
 bool Answer(strConnection& connection) {
+    const strAnswerChannel channel = ChannelOf(connection);
     strRequest request;
     ParseRequest(connection.buffers->framer.View(), &request);
-    if (request.method != MethodGet) return SendError(connection, NotImplemented);
-    if (request.badEncoding) return SendError(connection, BadRequest);
+    if (request.method != MethodGet) return SendError(channel, NotImplemented);
+    if (request.badEncoding) return SendError(channel, BadRequest);
+    const strServerSettings& settings = *connection.settings;
     if (std::strncmp(request.resource, kApiPrefix, kApiPrefixLength) == 0) {
-        return ServeApi(connection, request.resource, request.query);
+        const strApiSettings api = {settings.callback, settings.resultsSize};
+        return ServeApi(channel, api, request.resource, request.query,
+                        connection.buffers->parameters);
     }
-    return ServeFile(connection, request.resource);
+    const strFileRoot root = {settings.rootDirectory, settings.defaultDocument,
+                              &connection.table->hiddenFiles};
+    return ServeFile(channel, root, request.resource, &connection.buffers->file);
 }
 
 // Ends the connection gracefully: the peer sees the end of the stream
@@ -178,16 +96,16 @@ bool Answer(strConnection& connection) {
 void Linger(strConnection& connection) {
     ShutdownSending(connection.socket);
     Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kLingerMilliseconds);
-    char* drop = connection.buffers->chunk;
+    char* drop = connection.buffers->file.chunk;
     while (AwaitBytes(connection, deadline)) {
-        if (Receive(connection.socket, drop, kFileChunkSize) <= 0) return;
+        if (Receive(connection.socket, drop, sizeof connection.buffers->file.chunk) <= 0) return;
     }
 }
 
 void Serve(strConnection& connection) {
     for (;;) {
         eReadResult read = ReadRequest(connection);
-        if (read == ReadRefused) SendError(connection, BadRequest);
+        if (read == ReadRefused) SendError(ChannelOf(connection), BadRequest);
         if (read == ReadClosed) return;
         if (read != ReadComplete || !Answer(connection)) return Linger(connection);
         connection.buffers->framer.BeginRequest();

@@ -14,7 +14,7 @@ constexpr size_t kHeaderBlockLimit = 64 * 1024;
 // Bytes taken from the socket per receive.
 constexpr size_t kReceiveBufferSize = 4096;
 // Characters of the parameter document (a terminator follows).
-constexpr size_t kParameterCapacity = 2048;
+constexpr size_t kParameterDocumentCapacity = 2048;
 // Cuts applied to parameter values, in characters (a character of UTF-8
 // text takes up to 4 bytes; the cut never splits one). Numbers are ASCII.
 constexpr size_t kStringValueCut = 50;
@@ -35,7 +35,7 @@ constexpr size_t kFileChunkSize = 8192;
 // Files of this size or more are refused.
 constexpr uint64_t kFileSizeLimit = 4ull * 1024 * 1024 * 1024;
 // The response header never exceeds this.
-constexpr size_t kHeaderSize = 256;
+constexpr size_t kResponseHeaderSize = 256;
 constexpr int kListenBacklog = 100;
 constexpr int kDefaultIdleTimeoutSeconds = 60;
 // Longest idle time-out: 30 days, so that the time-out in milliseconds

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "TextCodec.h"
+
 namespace portavex {
 
 namespace {
@@ -10,20 +12,13 @@ const char kGetPrefix[] = "GET /";
 const char kProtocolMark[] = " HTTP";
 const char kLineBreaks[] = "\r\n";
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 }  // namespace
 
 bool PercentDecode(char* text) {
     char* out = text;
     for (const char* in = text; *in != '\0'; in++) {
-        int high = in[0] == '%' ? HexValue(in[1]) : -1;
-        int low = high >= 0 ? HexValue(in[2]) : -1;
+        int high = in[0] == '%' ? HexDigitValue(in[1]) : -1;
+        int low = high >= 0 ? HexDigitValue(in[2]) : -1;
         if (low < 0) {
             *out++ = *in;
             continue;

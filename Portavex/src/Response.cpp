@@ -33,13 +33,27 @@ struct strHeaderWriter {
     void Add(const char* format, ...) HEADER_FORMAT {
         va_list args;
         va_start(args, format);
-        int written = std::vsnprintf(out + length, kHeaderSize - length, format, args);
+        int written = std::vsnprintf(out + length, kResponseHeaderSize - length, format, args);
         va_end(args);
         if (written < 0) return;
         length += static_cast<size_t>(written);
-        if (length >= kHeaderSize) length = kHeaderSize - 1;
+        if (length >= kResponseHeaderSize) length = kResponseHeaderSize - 1;
     }
 };
+
+// The status of a result as its status line states it ("200 OK" ... "501 NOT
+// IMPLEMENTED").
+const char* HttpStatus(eRequestResult result) {
+    return kStatusLines[result];
+}
+
+// The content type for extension (dot included) into type (kContentTypeSize
+// bytes): the registered one, or "application/unknown".
+void ContentTypeFor(const char* extension, char* type) {
+    if (std::strlen(extension) >= kExtensionSize || !FindContentType(extension, type)) {
+        std::memcpy(type, kUnknownContentType, sizeof(kUnknownContentType));
+    }
+}
 
 }  // namespace
 
@@ -47,20 +61,10 @@ bool IsKnownResult(int result) {
     return result >= 0 && result < kStatusCount;
 }
 
-const char* StatusText(eRequestResult result) {
-    return kStatusLines[result];
-}
-
-void ContentTypeFor(const char* extension, char* type) {
-    if (std::strlen(extension) >= kExtensionSize || !FindContentType(extension, type)) {
-        std::memcpy(type, kUnknownContentType, sizeof(kUnknownContentType));
-    }
-}
-
 size_t FormatHeader(char* out, eRequestResult status, bool origin, uint64_t length,
                     const char* extension) {
     strHeaderWriter header = {out, 0};
-    header.Add("HTTP/1.1 %s\r\nX-Powered-By: %s\r\n", StatusText(status), kPoweredBy);
+    header.Add("HTTP/1.1 %s\r\nX-Powered-By: %s\r\n", HttpStatus(status), kPoweredBy);
     if (length > 0) {
         char type[kContentTypeSize];
         ContentTypeFor(extension, type);
@@ -71,6 +75,17 @@ size_t FormatHeader(char* out, eRequestResult status, bool origin, uint64_t leng
     if (origin) header.Add("Access-Control-Allow-Origin: *\r\n");
     header.Add("\r\n");
     return header.length;
+}
+
+bool SendHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
+                const char* extension) {
+    size_t headerLength = FormatHeader(channel.header, status, channel.origin, length, extension);
+    return SendAll(channel.socket, channel.header, headerLength);
+}
+
+bool SendError(const strAnswerChannel& channel, eRequestResult status) {
+    SendHeader(channel, status, 0, "");
+    return false;
 }
 
 }  // namespace portavex

@@ -1,18 +1,18 @@
-// The bytes of every answer header the server sends.
+// The bytes of every answer header the server sends, and sending them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "Platform.h"
 #include "Portavex.h"
 
 namespace portavex {
 
-// Status line text of a result ("200 OK" ... "501 NOT IMPLEMENTED").
-const char* StatusText(eRequestResult result);
+// Whether result is one of eRequestResult's, which have status lines.
 bool IsKnownResult(int result);
 
-// Writes the header of an answer into out (kHeaderSize bytes) and returns its
+// Writes the header of an answer into out (kResponseHeaderSize bytes) and returns its
 // length. A body (length > 0) gets Content-Type, from the type registered for
 // extension, and Content-Length. An Ok answer without body gets
 // "Content-Length: 0", since the connection stays open after it; other
@@ -21,8 +21,23 @@ bool IsKnownResult(int result);
 size_t FormatHeader(char* out, eRequestResult status, bool origin, uint64_t length,
                     const char* extension);
 
-// The content type for extension (dot included) into type (kContentTypeSize
-// bytes): the registered one, or "application/unknown".
-void ContentTypeFor(const char* extension, char* type);
+// Where one answer goes: the connection's socket, whether the request being
+// answered carried an Origin header, and room for the header
+// (kResponseHeaderSize bytes).
+struct strAnswerChannel {
+    Socket socket;
+    bool origin;
+    char* header;
+};
+
+// Sends the header of an answer (FormatHeader); false when the connection
+// failed on the way.
+bool SendHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
+                const char* extension);
+
+// Sends an answer without body, after which the connection is closed.
+// Returns false, the answer's verdict on the connection: it does not stay
+// open.
+bool SendError(const strAnswerChannel& channel, eRequestResult status);
 
 }  // namespace portavex

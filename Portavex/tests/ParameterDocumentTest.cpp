@@ -14,10 +14,10 @@ using namespace portavex;
 namespace {
 
 std::string Document(const std::string& query) {
-    char text[kParameterCapacity + 1];
+    char text[kParameterDocumentCapacity + 1];
     std::string copy = query;
     if (!BuildParameterDocument(text, &copy[0])) return "<bad request>";
-    EXPECT_LE(std::strlen(text), kParameterCapacity);
+    EXPECT_LE(std::strlen(text), kParameterDocumentCapacity);
     return text;
 }
 
@@ -177,7 +177,7 @@ TEST(ParameterDocument, OverflowGivesADocumentWithoutTheParameters) {
 
 TEST(ParameterDocument, DocumentThatFillsTheCapacityExactlyIsKept) {
     // {"<name>":1} with a name that brings the document to 2,048 characters.
-    std::string name(kParameterCapacity - 6, 'n');
+    std::string name(kParameterDocumentCapacity - 6, 'n');
     EXPECT_EQ("{\"" + name + "\":1}", Document(name + "=1"));
     EXPECT_EQ("{\"error\":\"out of memory\",\"size_buffer\":2048}", Document(name + "n=1"));
 }

@@ -9,9 +9,11 @@
 #include <thread>
 #include <vector>
 
+#include "HttpClient.h"
 #include "Portavex.h"
-#include "TestClient.h"
-#include "TestServer.h"
+#include "ScriptedCallback.h"
+#include "TempFolder.h"
+#include "TestPlatform.h"
 
 namespace {
 

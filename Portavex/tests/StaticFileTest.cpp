@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "HttpClient.h"
 #include "Portavex.h"
-#include "TestClient.h"
-#include "TestServer.h"
+#include "ScriptedCallback.h"
+#include "TempFolder.h"
+#include "TestPlatform.h"
 
 namespace {
 

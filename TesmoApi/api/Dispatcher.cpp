@@ -6,7 +6,12 @@
 #include <cstring>
 #include <ctime>
 
-#include "api/Parameters.h"
+#include "api/IdentHelp.h"
+#include "api/Times.h"
+#include "api/resources/Analysis.h"
+#include "api/resources/Machine.h"
+#include "api/resources/Overview.h"
+#include "api/resources/Trend.h"
 
 const strResource ResourceTable[ResourceCount] = {
     {"ident", OnGetIdent},       {"help", OnGetHelp},

@@ -1,11 +1,16 @@
 // The request callback of the service: finds the resource named in the URL
 // in the resource table, lets its handler write the answer into the results
 // buffer and logs one block of lines per request on standard output.
-#ifndef TESMOAPI_API_DISPATCHER_H
-#define TESMOAPI_API_DISPATCHER_H
+#pragma once
 
 #include "Portavex.h"
-#include "api/Resources.h"
+#include "api/JsonOutput.h"
+
+// A resource's handler: reads its parameters from the parameter document (the
+// empty text when the URL has no query), writes its whole answer through the
+// JSON writer and returns the result the HTTP library turns into a status
+// line.
+typedef eRequestResult (*ResourceHandler)(const char* parameters, strJsonOutput* output);
 
 // Bytes of a resource name in the table (51 characters and the terminator).
 constexpr unsigned kResourceNameSize = 52;
@@ -37,5 +42,3 @@ void LogMessage(const char* format, ...)
 
 // The name logged for a result ("Ok", "BadRequest", ...).
 const char* ResultName(eRequestResult result);
-
-#endif  // TESMOAPI_API_DISPATCHER_H

@@ -1,9 +1,8 @@
-// The two resources answered without the monitoring server: ident says what
-// the client is talking to, help lists the resource table.
+#include "api/IdentHelp.h"
+
 #include <cstdio>
 
 #include "api/Dispatcher.h"
-#include "api/Resources.h"
 
 namespace {
 

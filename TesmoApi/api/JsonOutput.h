@@ -7,24 +7,15 @@
 // texts that are not valid UTF-8 are read as Windows-1252, values are cut to a
 // fixed number of characters (never in the middle of a character), and names
 // and String values are escaped after the cut.
-#ifndef TESMOAPI_API_JSONOUTPUT_H
-#define TESMOAPI_API_JSONOUTPUT_H
+#pragma once
 
 #include <cstdint>
+
+#include "text/JsonText.h"
 
 // Characters kept of a String value and of a Number value.
 constexpr unsigned kJsonStringCut = 50;
 constexpr unsigned kJsonNumberCut = 20;
-
-// Worst-case bytes of a text cut to n characters once read as UTF-8 (4 bytes
-// per character at most), and once escaped as well (6 bytes per character at
-// most: a control character becomes \u00XX), both with the terminator.
-constexpr unsigned JsonUtf8Size(unsigned characters) {
-    return characters * 4 + 1;
-}
-constexpr unsigned JsonEscapedSize(unsigned characters) {
-    return characters * 6 + 1;
-}
 
 // A capacity below this leaves the answer failed from the start.
 constexpr uint32_t kJsonMinimumCapacity = 99;
@@ -96,39 +87,3 @@ void JsonCloseArray(strJsonOutput* output);
 // Fails the answer and, when it fits, replaces the whole buffer with the
 // error document of message (escaped) and code. The last one written stands.
 void JsonSetError(strJsonOutput* output, const char* message, unsigned code);
-
-// Reads text as the writer does: valid UTF-8 is kept, any other text is read
-// as Windows-1252 and converted. At most maxCharacters characters are kept,
-// and never part of one. out holds outSize bytes (at least 1) and is always
-// terminated; a character that would not fit ends the text. Returns the
-// number of bytes written. A null text gives the empty text.
-uint32_t JsonReadText(const char* text, uint32_t maxCharacters, char* out, uint32_t outSize);
-
-// Reads text as JsonReadText does, without a cut, and escapes it for use
-// between JSON quotes: \" \\ and the control characters below 0x20. A
-// sequence that would not fit ends the text; out is always terminated.
-// Returns the number of bytes written.
-uint32_t JsonEscapeText(const char* text, char* out, uint32_t outSize);
-
-// No cut: every character of the text is kept.
-constexpr uint32_t kJsonNoCut = 0xFFFFFFFFu;
-
-// The conversion behind both: reads text, keeps at most maxCharacters
-// characters and escapes them when asked. With out null nothing is written and
-// the full length of the result is returned (to size a buffer beforehand).
-uint32_t JsonConvertText(const char* text, uint32_t maxCharacters, bool escape, char* out,
-                         uint32_t outSize);
-
-// Writes codePoint (at most U+10FFFF) as UTF-8 at out; returns the bytes
-// written (1 to 4).
-unsigned JsonEncodeUtf8(uint32_t codePoint, char* out);
-
-// True when the whole text is valid UTF-8 (no overlong forms, no surrogates,
-// nothing above U+10FFFF).
-bool JsonIsUtf8(const char* text);
-
-// Characters of text as JsonReadText reads it: UTF-8 sequences of a valid
-// UTF-8 text, bytes of any other. Each takes at most 4 bytes once read.
-uint32_t JsonCountCharacters(const char* text);
-
-#endif  // TESMOAPI_API_JSONOUTPUT_H

@@ -1,7 +1,9 @@
 // Points in time as UTC text, with the calendar arithmetic done here rather
 // than by the platform's runtime: the same results on every platform, no
 // shared state, and a defined answer for every 32-bit time.
-#include "api/Parameters.h"
+#include "api/Times.h"
+
+#include "text/IntegerText.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
 // The program's command-line switches. With one of them the program installs
 // or removes the service instead of running it.
-#ifndef TESMOAPI_SERVICE_COMMANDLINE_H
-#define TESMOAPI_SERVICE_COMMANDLINE_H
+#pragma once
 
 enum class eSwitch {
     Install,       // "/Install": may restart itself elevated
@@ -14,5 +13,3 @@ enum class eSwitch {
 // The switch the whole text names, ignoring letter case; Unknown for any
 // other text (a switch followed by more text included).
 eSwitch FindSwitch(const char* text);
-
-#endif  // TESMOAPI_SERVICE_COMMANDLINE_H

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "api/Parameters.h"
 #include "service/JsonReader.h"
+#include "text/IntegerText.h"
 
 const char* const kConfigurationFileName = "TesmoApi.json";
 

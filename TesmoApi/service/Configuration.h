@@ -1,8 +1,7 @@
 // The service's configuration: the process-wide fields filled once from
 // "TesmoApi.json" before the HTTP server starts, and only read afterwards by
 // the request handlers on any thread (so they need no lock).
-#ifndef TESMOAPI_SERVICE_CONFIGURATION_H
-#define TESMOAPI_SERVICE_CONFIGURATION_H
+#pragma once
 
 #include <cstddef>
 
@@ -45,7 +44,12 @@ struct strConfigFault {
 // when absent and must be positive integers when present.
 bool LoadConfiguration(const char* fileName, strConfigFault* fault);
 
+// The TCP port a configured port stands for: its low 16 bits, so that 70000
+// is port 4464 (the ports are not range-checked).
+constexpr int kPortMask = 0xFFFF;
+constexpr unsigned short PortNumber(int configured) {
+    return static_cast<unsigned short>(configured & kPortMask);
+}
+
 // One line, without a newline, saying what went wrong, for a person to read.
 void DescribeConfigFault(const strConfigFault& fault, char* text, size_t size);
-
-#endif  // TESMOAPI_SERVICE_CONFIGURATION_H

@@ -3,8 +3,7 @@
 // without them it starts itself again with the rights and the elevated
 // switch, and returns that run's exit code. Every failure is told to the
 // person once, where it happens.
-#ifndef TESMOAPI_SERVICE_INSTALLER_H
-#define TESMOAPI_SERVICE_INSTALLER_H
+#pragma once
 
 // Exit codes of an installation or removal.
 constexpr int kInstallDone = 0;
@@ -17,5 +16,3 @@ constexpr int kInstallFailed = -1;
 // returns kInstallDone once it has the rights, whatever its steps gave.
 int InstallService(bool mayElevate);
 int UninstallService(bool mayElevate);
-
-#endif  // TESMOAPI_SERVICE_INSTALLER_H

@@ -2,8 +2,7 @@
 // netsh, the Administrators group, "runas") and Linux (systemd, ufw or
 // firewall-cmd, root, sudo). Installer.cpp decides the order of the steps,
 // which failures stop the run, and what the person is told.
-#ifndef TESMOAPI_SERVICE_INSTALLERPLATFORM_H
-#define TESMOAPI_SERVICE_INSTALLERPLATFORM_H
+#pragma once
 
 #include "service/ServiceHost.h"
 
@@ -74,5 +73,3 @@ void ForgetEnvironmentVariable(const char* name);
 // Tells the person message, the failing call and its code, in the form
 // "<message>\n\n    Función: <function>\n    Código: <code>".
 void ShowFailure(const char* message, const strFailure& failure, eMessageIcon icon);
-
-#endif  // TESMOAPI_SERVICE_INSTALLERPLATFORM_H

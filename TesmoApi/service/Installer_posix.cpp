@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -216,7 +215,7 @@ bool ChangeFirewall(const strServiceStep& step, const char* program, bool admit)
     if (!LoadConfiguration(configuration.c_str(), &fault)) {
         return Fail(step, kConfigurationFileName, kBadConfiguration);
     }
-    const std::string rule = std::to_string(static_cast<uint16_t>(listenPort)) + "/tcp";
+    const std::string rule = std::to_string(PortNumber(listenPort)) + "/tcp";
     if (ufw) {
         return admit ? RunTool(step, {kUfw, "allow", rule.c_str()})
                      : RunTool(step, {kUfw, "delete", "allow", rule.c_str()});

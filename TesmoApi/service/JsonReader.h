@@ -11,8 +11,7 @@
 // "["; index segments are "[digits]"; "." separates segments and may be left
 // out after an index ("a[0]b" reads like "a[0].b"). Keys are compared byte for
 // byte with the raw text between a member key's quotes (escapes not decoded).
-#ifndef TESMOAPI_SERVICE_JSONREADER_H
-#define TESMOAPI_SERVICE_JSONREADER_H
+#pragma once
 
 #include <cstdint>
 
@@ -24,5 +23,3 @@
 // null or empty, the path is malformed, the value cannot be reached, or its
 // text is longer than `capacity`.
 bool JsonGetValue(const char* document, const char* path, char* value, uint32_t capacity);
-
-#endif  // TESMOAPI_SERVICE_JSONREADER_H

@@ -13,8 +13,6 @@ namespace {
 
 // Bytes of the answer buffer the HTTP server hands to the request callback.
 constexpr unsigned long kResultsSize = 1000000;
-// Low 16 bits of the configured port: 70000 listens on 4464.
-constexpr int kPortMask = 0xFFFF;
 constexpr size_t kFailureSize = 256;
 
 char defaultDocument[] = "api.html";
@@ -42,7 +40,7 @@ int RunApi() {
         return Fail(kBadConfiguration, "no se pudo proteger el archivo de configuración");
     }
     server.SetIdleTimeout(apiIdleTimeout);
-    const auto port = static_cast<unsigned short>(listenPort & kPortMask);
+    const auto port = PortNumber(listenPort);
     if (!server.Start(port, OnGetApi, kResultsSize, programDirectory, defaultDocument)) {
         snprintf(failure, sizeof failure, "el servidor HTTP no pudo escuchar en el puerto %u",
                  static_cast<unsigned>(port));

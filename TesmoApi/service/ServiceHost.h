@@ -2,8 +2,7 @@
 // the HTTP server object, RunApi (configuration and start), the sequence of
 // service states from start to stop, and the command-line switches. The
 // platform files supply the hooks declared at the end.
-#ifndef TESMOAPI_SERVICE_SERVICEHOST_H
-#define TESMOAPI_SERVICE_SERVICEHOST_H
+#pragma once
 
 #include <cstddef>
 
@@ -74,5 +73,3 @@ void ReportServiceState(eServiceState state, int exitCode);
 // Blocks until a stop or shutdown request; a request that came earlier
 // returns at once.
 void WaitForStopRequest();
-
-#endif  // TESMOAPI_SERVICE_SERVICEHOST_H

@@ -1,8 +1,7 @@
 // The systemd unit that runs the program as the service "TesmoApi": what
 // "TesmoApi /Install" writes on Linux, and what packaging/TesmoApi.service
 // holds for a program in /opt/TesmoApi.
-#ifndef TESMOAPI_SERVICE_SERVICEUNIT_H
-#define TESMOAPI_SERVICE_SERVICEUNIT_H
+#pragma once
 
 #include <string>
 
@@ -14,5 +13,3 @@ constexpr char kServiceUser[] = "tesmoapi";
 // user is nullptr. False when the path holds a character a unit cannot carry
 // (a control character); *text is then unspecified.
 bool FormatServiceUnit(const char* programPath, const char* user, std::string* text);
-
-#endif  // TESMOAPI_SERVICE_SERVICEUNIT_H

@@ -11,20 +11,20 @@
 // The lookups are templates over the catalogue's source: the service passes
 // its TesmoClient; anything with GetCountOfGroups(), GetGroup(int) and
 // Update(strMachine*) will do, which lets tests hand-build a catalogue.
-#ifndef TESMOAPI_API_RESOURCES_CATALOGUE_H
-#define TESMOAPI_API_RESOURCES_CATALOGUE_H
+#pragma once
 
 #include <cstdint>
 #include <utility>
 
 #include "TesmoClient.h"
+#include "TesmoProtocol.h"
 #include "api/JsonOutput.h"
 
-// Status codes, in increasing order of severity.
-constexpr int32_t kStatusUndefined = -1;
-constexpr int32_t kStatusNormal = 0;
-constexpr int32_t kStatusAlarm = 1;
-constexpr int32_t kStatusTrip = 2;
+// Status codes, in increasing order of severity, as the client hands them out.
+using tesmo::kStatusAlarm;
+using tesmo::kStatusNormal;
+using tesmo::kStatusTrip;
+using tesmo::kStatusUndefined;
 
 // The word of a status code, or null for a code without one.
 const char* StatusText(int32_t status);
@@ -191,5 +191,3 @@ bool UpdateAllMachines(Catalogue& client) {
     }
     return true;
 }
-
-#endif  // TESMOAPI_API_RESOURCES_CATALOGUE_H

@@ -1,12 +1,18 @@
-// The overview documents: groups (every group with the worst status of its
+// The overview resources: groups (every group with the worst status of its
 // machines) and machines (every machine, or those of one group and/or one
-// status). Both are written from a catalogue whose statuses UpdateAllMachines
-// has refreshed. Templates over the catalogue's source, as in Catalogue.h.
-#ifndef TESMOAPI_API_RESOURCES_OVERVIEW_H
-#define TESMOAPI_API_RESOURCES_OVERVIEW_H
+// status). Both documents are written from a catalogue whose statuses
+// UpdateAllMachines has refreshed, by templates over the catalogue's source,
+// as in Catalogue.h.
+#pragma once
 
+#include "Portavex.h"
 #include "api/JsonOutput.h"
 #include "api/resources/Catalogue.h"
+
+// The handlers: groups takes no parameters; machines takes the optional
+// filters group_id and status.
+eRequestResult OnGetGroups(const char* parameters, strJsonOutput* output);
+eRequestResult OnGetMachines(const char* parameters, strJsonOutput* output);
 
 // True when the machine passes both filters; an empty filter lets every
 // machine through, and a status without a word passes no status filter.
@@ -65,5 +71,3 @@ void WriteMachines(Catalogue& client, strJsonOutput* output, const char* groupId
     }
     JsonCloseArray(output);
 }
-
-#endif  // TESMOAPI_API_RESOURCES_OVERVIEW_H

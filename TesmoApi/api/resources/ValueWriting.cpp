@@ -3,13 +3,14 @@
 #include <cstdio>
 #include <cstring>
 
-#include "api/Parameters.h"
+#include "TesmoProtocol.h"
+#include "api/Times.h"
 
 // Enough for any long in decimal with its sign.
 constexpr size_t kIntegerTextSize = 24;
 
 bool IsDigital(const strVariable* variable) {
-    return std::strcmp(variable->type, "DIGITAL") == 0;
+    return std::strcmp(variable->type, tesmo::kTypeDigital) == 0;
 }
 
 void AddInteger(strJsonOutput* output, const char* name, long value) {
@@ -37,14 +38,14 @@ void AddValue(strJsonOutput* output, float value, bool digital) {
 }
 
 void AddStoredAnalysisType(strJsonOutput* output, const strAnalisisData& header) {
-    if (header.type == kStoredSpectrum) {
+    if (header.type == tesmo::kWireSpectrum) {
         JsonAddValue(output, "type", "spectrum", eJsonType::String, false);
         AddInteger(output, "lines", header.count);
         JsonAddFloat(output, "fmin", header.fmin, false);
         JsonAddFloat(output, "fmax", header.fmax, false);
         JsonAddFloat(output, "rpm", header.rpm, false);
         JsonAddFloat(output, "kw", header.kw, false);
-    } else if (header.type == kStoredWaveform) {
+    } else if (header.type == tesmo::kWireWaveform) {
         JsonAddValue(output, "type", "waveform", eJsonType::String, false);
         AddInteger(output, "samples", header.count);
         JsonAddFloat(output, "fs", header.fs, false);

@@ -1,17 +1,12 @@
 // Members shared by several data resources: counts, flags, times, the value
 // of a variable or sample (a Boolean for DIGITAL variables), and the
 // type-dependent members of a stored analysis.
-#ifndef TESMOAPI_API_RESOURCES_VALUEWRITING_H
-#define TESMOAPI_API_RESOURCES_VALUEWRITING_H
+#pragma once
 
 #include <cstdint>
 
 #include "TesmoClient.h"
 #include "api/JsonOutput.h"
-
-// Type letters of a stored analysis as the server sends them.
-constexpr char kStoredSpectrum = 'E';
-constexpr char kStoredWaveform = 'F';
 
 // True for the variables whose values are on/off.
 bool IsDigital(const strVariable* variable);
@@ -31,5 +26,3 @@ void AddValue(strJsonOutput* output, float value, bool digital);
 // "type" and the members of a stored spectrum or waveform; nothing for any
 // other type letter.
 void AddStoredAnalysisType(strJsonOutput* output, const strAnalisisData& header);
-
-#endif  // TESMOAPI_API_RESOURCES_VALUEWRITING_H

@@ -65,19 +65,6 @@ TEST(DispatcherTest, IdentReportsTheBufferItGot) {
     EXPECT_NE(ident.body.find("\"size_results\":4095}"), std::string::npos) << ident.body;
 }
 
-TEST(DispatcherTest, HelpListsTheTableInOrder) {
-    strJsonOutput output;
-    std::vector<char> buffer(4096);
-    JsonInit(&output, buffer.data(), static_cast<uint32_t>(buffer.size()));
-    EXPECT_EQ(OnGetHelp("", &output), Ok);
-    std::string expected = "{\"resources\":[";
-    for (unsigned row = 0; row < ResourceCount; ++row) {
-        expected += std::string(row == 0 ? "" : ",") + "\"" + ResourceTable[row].name + "\"";
-    }
-    expected += "]}";
-    EXPECT_EQ(buffer.data(), expected);
-}
-
 TEST(DispatcherTest, UnknownNamesAnswerNotImplemented) {
     for (const char* name : {"Machines", "", "identx", "iden", "HELP", "help/"}) {
         strCall call = Call(name, "");

@@ -33,13 +33,6 @@ std::string Member(const char* value, eJsonType type) {
     return writer.Text();
 }
 
-std::string ReadText(const char* text, uint32_t maxCharacters, uint32_t outSize = 512) {
-    std::vector<char> out(outSize, 'Z');
-    const uint32_t length = JsonReadText(text, maxCharacters, out.data(), outSize);
-    EXPECT_EQ(length, std::strlen(out.data()));
-    return out.data();
-}
-
 TEST(JsonWriterTest, BuildsNestedAnswerInOrder) {
     Writer writer;
     strJsonOutput* out = &writer.output;
@@ -103,36 +96,6 @@ TEST(JsonWriterTest, ReadsInvalidUtf8AsWindows1252) {
     // Valid UTF-8 is kept as it is.
     EXPECT_EQ(Member("Bomba Impulsi\xC3\xB3n", eJsonType::String),
               "\"k\":\"Bomba Impulsi\xC3\xB3n\"");
-    // The euro sign, a byte the code page leaves undefined, and a no-break space.
-    EXPECT_EQ(ReadText("\x80\x81\xA0", 50), "\xE2\x82\xAC\xC2\x81\xC2\xA0");
-    // One bad byte makes the whole text Windows-1252, including valid pairs.
-    EXPECT_EQ(ReadText("\xC3\xA9 \xE9", 50), "\xC3\x83\xC2\xA9 \xC3\xA9");
-    // The cut counts the converted characters: 60 bytes become 50 characters.
-    std::string fifty;
-    for (int i = 0; i < 50; ++i) fifty += "\xC3\xA9";
-    EXPECT_EQ(ReadText(std::string(60, '\xE9').c_str(), 50), fifty);
-}
-
-TEST(JsonWriterTest, RecognisesMalformedUtf8) {
-    EXPECT_TRUE(JsonIsUtf8(""));
-    EXPECT_TRUE(JsonIsUtf8("plain \xC3\xA9 \xE2\x82\xAC \xF4\x8F\xBF\xBF"));
-    EXPECT_FALSE(JsonIsUtf8("\xC0\x80"));          // overlong NUL
-    EXPECT_FALSE(JsonIsUtf8("\xE0\x80\xAF"));      // overlong slash
-    EXPECT_FALSE(JsonIsUtf8("\xED\xA0\x80"));      // surrogate
-    EXPECT_FALSE(JsonIsUtf8("\xF4\x90\x80\x80"));  // above U+10FFFF
-    EXPECT_FALSE(JsonIsUtf8("\xA9"));              // lone continuation
-    EXPECT_FALSE(JsonIsUtf8("\xE2\x82"));          // cut short by the end
-}
-
-TEST(JsonWriterTest, TextHelpersStayInsideTheirBuffer) {
-    // A character that does not fit in full is left out.
-    EXPECT_EQ(ReadText("\xC3\xA9\xC3\xA9\xC3\xA9", 50, 4), "\xC3\xA9");
-    EXPECT_EQ(ReadText("abc", 50, 1), "");
-    EXPECT_EQ(ReadText(nullptr, 50), "");
-    char out[8];
-    EXPECT_EQ(JsonEscapeText("\"\"\"\"", out, sizeof out), 6u);
-    EXPECT_STREQ(out, "\\\"\\\"\\\"");
-    EXPECT_EQ(JsonConvertText("a\"\x01", kJsonNoCut, true, nullptr, 0), 9u);
 }
 
 TEST(JsonWriterTest, WritesFloatsWithSixDigitsAndNonFiniteAsNull) {

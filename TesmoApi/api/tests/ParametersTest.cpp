@@ -13,11 +13,11 @@ const char* const kQuery =
     "\"from\":\"2022-04-25T10:30:00Z\",\"bad\":\"2022-04-25 10:30:00Z\",\"machine_id\":\"P2\"}";
 
 TEST(ParametersTest, ReadsTextByNameFirstOccurrenceWins) {
-    char value[ParameterSize(kParameterCapacity)];
-    ASSERT_TRUE(GetParameter(kQuery, "machine_id", value, kParameterCapacity));
+    char value[ParameterSize(kMaxParameterCharacters)];
+    ASSERT_TRUE(GetParameter(kQuery, "machine_id", value, kMaxParameterCharacters));
     EXPECT_STREQ(value, "P101");
-    EXPECT_FALSE(GetParameter(kQuery, "Machine_id", value, kParameterCapacity));
-    EXPECT_FALSE(GetParameter("", "machine_id", value, kParameterCapacity));
+    EXPECT_FALSE(GetParameter(kQuery, "Machine_id", value, kMaxParameterCharacters));
+    EXPECT_FALSE(GetParameter("", "machine_id", value, kMaxParameterCharacters));
     // A value longer than the capacity is not read at all.
     EXPECT_FALSE(GetParameter(kQuery, "machine_id", value, 3));
 }
@@ -28,14 +28,14 @@ TEST(ParametersTest, DecodesTheDocumentsStringEscapes) {
     const char* const document =
         "{\"machine_id\":\"E-1 \\\"B\\\" C:\\\\x\\ty\\u0001\\/\","
         "\"unicode\":\"\\u00f3\\u20AC\\ud83d\\ude00z\"}";
-    char value[ParameterSize(kParameterCapacity)];
-    ASSERT_TRUE(GetParameter(document, "machine_id", value, kParameterCapacity));
+    char value[ParameterSize(kMaxParameterCharacters)];
+    ASSERT_TRUE(GetParameter(document, "machine_id", value, kMaxParameterCharacters));
     EXPECT_STREQ(value, "E-1 \"B\" C:\\x\ty\x01/");
     // The capacity counts what the escapes stand for, not the escapes.
     const uint32_t decoded = 16;
     EXPECT_TRUE(GetParameter(document, "machine_id", value, decoded));
     EXPECT_FALSE(GetParameter(document, "machine_id", value, decoded - 1));
-    ASSERT_TRUE(GetParameter(document, "unicode", value, kParameterCapacity));
+    ASSERT_TRUE(GetParameter(document, "unicode", value, kMaxParameterCharacters));
     EXPECT_STREQ(value, "\xC3\xB3\xE2\x82\xAC\xF0\x9F\x98\x80z");
 }
 
@@ -71,37 +71,37 @@ TEST(ParametersTest, LimitCountsCharactersNotBytes) {
     }
 }
 
-TEST(ParametersTest, ReadsIntegersOrKeepsTheDefault) {
+TEST(ParametersTest, ReadsCountsOrKeepsTheDefault) {
     int32_t count = 10;
-    EXPECT_TRUE(GetIntegerParameter(kQuery, "count", &count));
+    ReadCount(kQuery, "count", &count);
     EXPECT_EQ(count, 25);
     int32_t items = 10;
-    EXPECT_FALSE(GetIntegerParameter(kQuery, "max_items", &items));
+    ReadCount(kQuery, "max_items", &items);
     EXPECT_EQ(items, 10);
-    EXPECT_FALSE(GetIntegerParameter(kQuery, "absent", &items));
+    ReadCount(kQuery, "absent", &items);
     EXPECT_EQ(items, 10);
-    EXPECT_TRUE(GetIntegerParameter(kQuery, "neg", &items));
+    ReadCount(kQuery, "neg", &items);
     EXPECT_EQ(items, -5);
 }
 
 TEST(ParametersTest, ReadsTimes) {
     int32_t time = 7;
-    EXPECT_TRUE(GetTimeParameter(kQuery, "from", &time));
+    EXPECT_TRUE(ReadTime(kQuery, "from", &time));
     EXPECT_EQ(time, 1650882600);
     time = 7;
-    EXPECT_FALSE(GetTimeParameter(kQuery, "bad", &time));
-    EXPECT_FALSE(GetTimeParameter(kQuery, "to", &time));
-    EXPECT_FALSE(GetTimeParameter(kQuery, "count", &time));
+    EXPECT_FALSE(ReadTime(kQuery, "bad", &time));
+    EXPECT_FALSE(ReadTime(kQuery, "to", &time));
+    EXPECT_FALSE(ReadTime(kQuery, "count", &time));
     EXPECT_EQ(time, 7);
 }
 
 TEST(ParametersTest, EmptyValueHidesItAndLaterParameters) {
     const char* query = "{\"a\":\"1\",\"b\":,\"c\":\"3\"}";
-    int32_t value = 0;
-    EXPECT_TRUE(GetIntegerParameter(query, "a", &value));
-    EXPECT_EQ(value, 1);
-    EXPECT_FALSE(GetIntegerParameter(query, "b", &value));
-    EXPECT_FALSE(GetIntegerParameter(query, "c", &value));
+    char value[ParameterSize(kOptionLimit)];
+    EXPECT_TRUE(GetParameter(query, "a", value, kOptionLimit));
+    EXPECT_STREQ(value, "1");
+    EXPECT_FALSE(GetParameter(query, "b", value, kOptionLimit));
+    EXPECT_FALSE(GetParameter(query, "c", value, kOptionLimit));
 }
 
 }  // namespace

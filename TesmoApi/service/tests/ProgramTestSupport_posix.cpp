@@ -1,13 +1,8 @@
 #include "ProgramTestSupport_posix.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
@@ -47,93 +42,20 @@ std::string Config(unsigned port, const std::string& extraApi) {
     return Config(std::to_string(port), extraApi);
 }
 
-Listener::Listener(unsigned short wanted) {
-    fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(wanted);
-    socklen_t length = sizeof address;
-    bound = bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 && listen(fd, 1) == 0 &&
-            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-    port = ntohs(address.sin_port);
-}
-
-Listener::~Listener() {
-    close(fd);
-}
-
-unsigned short FreePort() {
-    Listener probe;
-    EXPECT_TRUE(probe.bound);
-    return probe.port;
-}
-
-strHttpAnswer HttpGet(unsigned short port, const std::string& path) {
-    strHttpAnswer answer;
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    timeval timeout{5, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        close(fd);
-        return answer;
-    }
-    const std::string request = "GET " + path + " HTTP/1.1\r\nHost: localhost\r\n\r\n";
-    send(fd, request.data(), request.size(), MSG_NOSIGNAL);
-    std::string received;
-    char chunk[4096];
-    size_t headerEnd = std::string::npos;
-    size_t wanted = 0;
-    for (;;) {
-        const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
-        if (n <= 0) break;
-        received.append(chunk, static_cast<size_t>(n));
-        if (headerEnd == std::string::npos) {
-            headerEnd = received.find("\r\n\r\n");
-            if (headerEnd == std::string::npos) continue;
-            const size_t field = received.find("Content-Length: ");
-            wanted = field < headerEnd ? std::stoul(received.substr(field + 16)) : 0;
-        }
-        if (received.size() >= headerEnd + 4 + wanted) break;
-    }
-    close(fd);
-    if (received.compare(0, 9, "HTTP/1.1 ") == 0) answer.status = std::stoi(received.substr(9, 3));
-    if (headerEnd != std::string::npos) answer.body = received.substr(headerEnd + 4);
-    return answer;
-}
-
-ProgramFolder::ProgramFolder(const fs::path& parent) {
-    std::string pattern = (parent / "tesmo-program-XXXXXX").string();
-    path = mkdtemp(pattern.data());
+ProgramFolder::ProgramFolder(const fs::path& parent) : TempFolder(parent) {
     const fs::path own = fs::read_symlink("/proc/self/exe").parent_path();
     for (const fs::directory_entry& entry : fs::directory_iterator(own)) {
         if (IsProgramFile(entry.path())) {
-            fs::copy(entry.path(), path / entry.path().filename(), fs::copy_options::copy_symlinks);
+            fs::copy(entry.path(), Path() / entry.path().filename(),
+                     fs::copy_options::copy_symlinks);
         }
     }
-}
-
-ProgramFolder::~ProgramFolder() {
-    fs::remove_all(path);
-}
-
-void ProgramFolder::Write(const std::string& name, const std::string& text) const {
-    std::ofstream(path / name, std::ios::binary | std::ios::trunc) << text;
-}
-
-std::string ProgramFolder::Read(const std::string& name) const {
-    std::ostringstream text;
-    text << std::ifstream(path / name, std::ios::binary).rdbuf();
-    return text.str();
 }
 
 ProgramRun::ProgramRun(const ProgramFolder& folder, const std::vector<std::string>& arguments,
                        const std::vector<std::string>& environment)
-    : errorFile(folder.path / "stderr.txt") {
-    const std::string program = (folder.path / "TesmoApi").string();
+    : errorFile(folder.Path() / "stderr.txt") {
+    const std::string program = (folder.Path() / "TesmoApi").string();
     std::vector<std::string> entries;
     for (char** entry = environ; *entry != nullptr; ++entry) {
         const std::string name = NameOf(*entry);
@@ -151,7 +73,7 @@ ProgramRun::ProgramRun(const ProgramFolder& folder, const std::vector<std::strin
     for (std::string& entry : entries) envp.push_back(entry.data());
     envp.push_back(nullptr);
     const std::string errorPath = errorFile.string();
-    const std::string outputPath = (folder.path / "stdout.txt").string();
+    const std::string outputPath = (folder.Path() / "stdout.txt").string();
 
     pid = fork();
     if (pid == 0) {

@@ -1,14 +1,18 @@
 // What the tests that run the real program on Linux share: a copy of the
 // program in a folder of its own, one run of it with its exit status and
-// standard error, configuration texts, free ports and one HTTP GET.
-#ifndef TESMOAPI_SERVICE_TESTS_PROGRAMTESTSUPPORT_POSIX_H
-#define TESMOAPI_SERVICE_TESTS_PROGRAMTESTSUPPORT_POSIX_H
+// standard error, and configuration texts. Ports and HTTP come from the test
+// kit.
+#pragma once
 
 #include <sys/types.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include "HttpClient.h"
+#include "Loopback.h"
+#include "TempFolder.h"
 
 // Sanitizer builds start slowly; nothing here waits this long when it works.
 constexpr int kTimeoutMs = 20000;
@@ -17,45 +21,12 @@ constexpr int kTimeoutMs = 20000;
 std::string Config(const std::string& port, const std::string& extraApi = "");
 std::string Config(unsigned port, const std::string& extraApi = "");
 
-// A listening socket on a port the system picked (or wanted); it holds the
-// port until destroyed.
-class Listener {
-  public:
-    explicit Listener(unsigned short wanted = 0);
-    ~Listener();
-    Listener(const Listener&) = delete;
-    Listener& operator=(const Listener&) = delete;
-    int fd;
-    bool bound;
-    unsigned short port;
-};
-
-// A port that was free a moment ago.
-unsigned short FreePort();
-
-struct strHttpAnswer {
-    int status = 0;  // 0: no answer
-    std::string body;
-};
-
-// One GET on a fresh connection to 127.0.0.1; reads the headers and
-// Content-Length bytes of body.
-strHttpAnswer HttpGet(unsigned short port, const std::string& path);
-
 // A copy of the program and its libraries in a new folder inside parent,
 // removed with everything in it when destroyed.
-class ProgramFolder {
+class ProgramFolder : public TempFolder {
   public:
     explicit ProgramFolder(
         const std::filesystem::path& parent = std::filesystem::temp_directory_path());
-    ~ProgramFolder();
-    ProgramFolder(const ProgramFolder&) = delete;
-    ProgramFolder& operator=(const ProgramFolder&) = delete;
-
-    void Write(const std::string& name, const std::string& text) const;
-    std::string Read(const std::string& name) const;  // "" when absent
-
-    std::filesystem::path path;
 };
 
 // One run of the program, started from "/" so that it must find its own
@@ -80,5 +51,3 @@ class ProgramRun {
     pid_t pid;
     std::filesystem::path errorFile;
 };
-
-#endif  // TESMOAPI_SERVICE_TESTS_PROGRAMTESTSUPPORT_POSIX_H

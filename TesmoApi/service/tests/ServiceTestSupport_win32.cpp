@@ -1,6 +1,5 @@
 #include "ServiceTestSupport_win32.h"
 
-#include <winsock2.h>
 // After windows.h, which it needs.
 #include <tlhelp32.h>
 
@@ -17,21 +16,21 @@ const char* const kProgramFiles[] = {"TesmoApi.exe", "Portavex.dll", "Tesmo.Clie
 
 // Moves what waits in the pipe into output, without waiting for more: a
 // process the child started may hold the pipe open long after it ended.
-void Drain(HANDLE pipe, std::string& output) {
+void Drain(HANDLE pipe, std::string* output) {
     DWORD available = 0;
     while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
         char chunk[512];
         DWORD count = 0;
         const DWORD wanted = available < sizeof chunk ? available : sizeof chunk;
         if (!ReadFile(pipe, chunk, wanted, &count, nullptr) || count == 0) return;
-        output.append(chunk, count);
+        output->append(chunk, count);
     }
 }
 
 // Waits for the process to end, draining its output pipe (if any) and
 // closing any message box of the program so that it cannot hang; ends it
 // when the time is up. Returns its exit code.
-DWORD WaitForProcess(const PROCESS_INFORMATION& process, HANDLE pipe, std::string& output) {
+DWORD WaitForProcess(const PROCESS_INFORMATION& process, HANDLE pipe, std::string* output) {
     DWORD exitCode = kExitInvalidArgument;
     for (DWORD waited = 0; waited < kTimeoutMs; waited += kPollMs) {
         if (pipe != nullptr) Drain(pipe, output);
@@ -115,7 +114,7 @@ strCommandResult RunCommand(const std::string& commandLine) {
     const BOOL started = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
                                         CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
     CloseHandle(writeEnd);
-    if (started) result.exitCode = WaitForProcess(process, readEnd, result.output);
+    if (started) result.exitCode = WaitForProcess(process, readEnd, &result.output);
     CloseHandle(readEnd);
     return result;
 }
@@ -131,7 +130,7 @@ DWORD RunProgram(const std::string& program, const std::string& arguments,
         return kExitInvalidArgument - 1;
     }
     std::string ignored;
-    return WaitForProcess(process, nullptr, ignored);
+    return WaitForProcess(process, nullptr, &ignored);
 }
 
 strServiceStatus QueryService() {
@@ -150,69 +149,14 @@ strServiceStatus WaitForState(long wantedState) {
     return status;
 }
 
-unsigned short FreePort() {
-    SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    int length = sizeof address;
-    bind(probe, reinterpret_cast<sockaddr*>(&address), length);
-    getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
-    closesocket(probe);
-    return ntohs(address.sin_port);
-}
-
-// One GET on a fresh connection; reads until the server closes or the
-// headers and Content-Length bytes of body have come.
-strHttpAnswer HttpGet(unsigned short port, const std::string& path) {
-    strHttpAnswer answer;
-    SOCKET client = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    DWORD timeout = 5000;
-    setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout),
-               sizeof timeout);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        closesocket(client);
-        return answer;
-    }
-    const std::string request = "GET " + path + " HTTP/1.1\r\nHost: localhost\r\n\r\n";
-    send(client, request.data(), static_cast<int>(request.size()), 0);
-    char chunk[4096];
-    for (;;) {
-        const int n = recv(client, chunk, sizeof chunk, 0);
-        if (n <= 0) break;
-        answer.text.append(chunk, static_cast<size_t>(n));
-        const size_t headerEnd = answer.text.find("\r\n\r\n");
-        const size_t field = answer.text.find("Content-Length: ");
-        if (headerEnd != std::string::npos && field < headerEnd &&
-            answer.text.size() >= headerEnd + 4 + std::stoul(answer.text.substr(field + 16))) {
-            break;
-        }
-    }
-    closesocket(client);
-    if (answer.text.compare(0, 9, "HTTP/1.1 ") == 0)
-        answer.status = std::stoi(answer.text.substr(9, 3));
-    return answer;
-}
-
 void ServiceTest::SetUpTestSuite() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
     oneServiceManager = WaitForOneServiceManager();
-}
-
-void ServiceTest::TearDownTestSuite() {
-    WSACleanup();
 }
 
 void ServiceTest::SetUp() {
     if (!oneServiceManager) GTEST_SKIP() << "Wine is still preparing its fresh prefix";
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    folder = std::string(temp) + "tesmo-service-" + std::to_string(GetCurrentProcessId()) + "\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
+    files = std::make_unique<TempFolder>();
+    folder = files->Path().string() + "\\";
     const std::string own = OwnFolder();
     for (const char* file : kProgramFiles) {
         ASSERT_TRUE(CopyFileA((own + file).c_str(), (folder + file).c_str(), FALSE)) << file;
@@ -222,36 +166,17 @@ void ServiceTest::SetUp() {
 
 void ServiceTest::TearDown() {
     if (!oneServiceManager) return;
+    // The service goes before its folder does.
     RemoveService();
-    WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((folder + "*").c_str(), &entry);
-    for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &entry)) {
-        DeleteFileA((folder + entry.cFileName).c_str());
-    }
-    if (search != INVALID_HANDLE_VALUE) FindClose(search);
-    RemoveDirectoryA(folder.c_str());
+    files.reset();
 }
 
 void ServiceTest::WriteFile(const std::string& name, const std::string& text) const {
-    HANDLE file = CreateFileA((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    DWORD written;
-    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
+    files->Write(name, text);
 }
 
 std::string ServiceTest::ReadFile(const std::string& name) const {
-    std::string text;
-    HANDLE file = CreateFileA((folder + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return text;
-    char chunk[4096];
-    DWORD count = 0;
-    while (::ReadFile(file, chunk, sizeof chunk, &count, nullptr) && count > 0) {
-        text.append(chunk, count);
-    }
-    CloseHandle(file);
-    return text;
+    return files->Read(name);
 }
 
 bool ServiceTest::InstallService() const {

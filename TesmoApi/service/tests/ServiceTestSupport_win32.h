@@ -1,14 +1,19 @@
 // What the tests that run the real program on Windows (under Wine) share: a
 // copy of the program in a temporary folder, runs of it and of console
-// commands, the service's state through sc, free ports and one HTTP GET.
-#ifndef TESMOAPI_SERVICE_TESTS_SERVICETESTSUPPORT_WIN32_H
-#define TESMOAPI_SERVICE_TESTS_SERVICETESTSUPPORT_WIN32_H
+// commands, and the service's state through sc. Ports and HTTP come from the
+// test kit.
+#pragma once
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+
+#include "HttpClient.h"
+#include "Loopback.h"
+#include "TempFolder.h"
 
 constexpr DWORD kTimeoutMs = 30000;
 constexpr DWORD kExitInvalidArgument = 0xFFFFFFFF;  // exit code -1
@@ -46,24 +51,12 @@ strServiceStatus QueryService();
 // reached wantedState, or the time is up.
 strServiceStatus WaitForState(long wantedState);
 
-unsigned short FreePort();
-
-struct strHttpAnswer {
-    int status = 0;
-    std::string text;
-};
-
-// One GET on a fresh connection; reads until the server closes or the
-// headers and Content-Length bytes of body have come.
-strHttpAnswer HttpGet(unsigned short port, const std::string& path);
-
 // A copy of the program in a temporary folder of its own (folder, ending
 // with a separator), removed with everything in it after the test; the
 // service "TesmoApi" is removed before and after each test.
 class ServiceTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite();
-    static void TearDownTestSuite();
     void SetUp() override;
     void TearDown() override;
 
@@ -75,7 +68,6 @@ class ServiceTest : public ::testing::Test {
     static void RemoveService();
 
     static bool oneServiceManager;
+    std::unique_ptr<TempFolder> files;  // the folder's files, removed after the test
     std::string folder;
 };
-
-#endif  // TESMOAPI_SERVICE_TESTS_SERVICETESTSUPPORT_WIN32_H

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "FakeCatalogue.h"
-#include "api/Parameters.h"
-#include "api/resources/AnalysisDocument.h"
-#include "api/resources/MachineDocument.h"
+#include "api/Times.h"
+#include "api/resources/Analysis.h"
+#include "api/resources/Machine.h"
 #include "api/resources/Overview.h"
-#include "api/resources/TrendDocument.h"
+#include "api/resources/Trend.h"
 
 namespace {
 

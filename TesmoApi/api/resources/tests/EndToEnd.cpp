@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <memory>
 
-#include "HttpGet.h"
+#include "HttpClient.h"
 #include "api/Dispatcher.h"
 #include "api/JsonOutput.h"
-#include "api/Parameters.h"
+#include "api/Times.h"
 #include "api/resources/Catalogue.h"
 #include "service/Configuration.h"
 
@@ -80,10 +80,10 @@ Portavex* StartHttp(unsigned long resultsSize) {
 }
 
 strAnswer GetFrom(unsigned short port, const std::string& resource, const Pairs& pairs) {
-    strHttpAnswer raw;
     strAnswer answer;
     std::string target = "/api/" + resource + Query(pairs);
-    if (!HttpGet(port, target, &raw)) {
+    const strHttpAnswer raw = HttpGet(port, target);
+    if (raw.status == 0) {
         ADD_FAILURE() << "no answer to " << target;
         return answer;
     }

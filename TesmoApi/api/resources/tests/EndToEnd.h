@@ -3,8 +3,7 @@
 // callback), started once for the whole program; the configuration pointed
 // at the simulator before each test; and requests that parse every answer
 // with a strict JSON parser.
-#ifndef TESMOAPI_API_RESOURCES_TESTS_ENDTOEND_H
-#define TESMOAPI_API_RESOURCES_TESTS_ENDTOEND_H
+#pragma once
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -72,5 +71,3 @@ class EndToEndTest : public ::testing::Test {
     // Points the configuration at a simulator on port.
     static void ConfigureServer(int port);
 };
-
-#endif  // TESMOAPI_API_RESOURCES_TESTS_ENDTOEND_H

@@ -6,8 +6,7 @@
 // not one of the catalogue's own and a variable or definition that is not
 // one of that machine's own (such as one of a later machine with the same
 // id): it returns false and records nothing.
-#ifndef TESMOAPI_API_RESOURCES_TESTS_FAKECATALOGUE_H
-#define TESMOAPI_API_RESOURCES_TESTS_FAKECATALOGUE_H
+#pragma once
 
 #include <gtest/gtest.h>
 
@@ -172,5 +171,3 @@ class FakeCatalogue {
     std::vector<strMachine> machineStore;
     std::deque<std::vector<strVariable>> variableStore;
 };
-
-#endif  // TESMOAPI_API_RESOURCES_TESTS_FAKECATALOGUE_H

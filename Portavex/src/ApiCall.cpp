@@ -1,0 +1,34 @@
+#include "ApiCall.h"
+
+#include <new>
+
+#include "Limits.h"
+#include "ParameterDocument.h"
+
+namespace portavex {
+
+bool ServeApi(const strAnswerChannel& channel, const strApiSettings& api, char* resource,
+              char* query, char* parameters) {
+    if (api.callback == nullptr) return SendError(channel, NotImplemented);
+    parameters[0] = '\0';
+    if (query != nullptr && !BuildParameterDocument(parameters, query)) {
+        return SendError(channel, BadRequest);
+    }
+    char* results = new (std::nothrow) char[api.resultsSize > 0 ? api.resultsSize : 1];
+    if (results == nullptr) return SendError(channel, ServiceError);
+    unsigned long length = 0;
+    int result =
+        api.callback(resource + kApiPrefixLength, parameters, results, &length, api.resultsSize);
+    // A callback that breaks its contract gets no answer of its own making.
+    if (!IsKnownResult(result) || length > api.resultsSize) {
+        delete[] results;
+        return SendError(channel, ServiceError);
+    }
+    eRequestResult status = static_cast<eRequestResult>(result);
+    bool sent =
+        SendHeader(channel, status, length, ".json") && SendAll(channel.socket, results, length);
+    delete[] results;
+    return sent && status == Ok;
+}
+
+}  // namespace portavex

@@ -1,0 +1,24 @@
+// Answering a request for the API: the query turned into the parameter
+// document, the application's request callback, and its results sent as a
+// JSON answer.
+#pragma once
+
+#include "Portavex.h"
+#include "Response.h"
+
+namespace portavex {
+
+// What the application gave Start for its API.
+struct strApiSettings {
+    RequestCallback callback;  // null when the server has no API
+    unsigned long resultsSize;
+};
+
+// Answers the request for resource (beginning with kApiPrefix) with query
+// (null when the URL has none), building the parameter document in
+// parameters (kParameterDocumentCapacity + 1 bytes). True when the answer
+// was Ok and went out whole, so the connection may stay open.
+bool ServeApi(const strAnswerChannel& channel, const strApiSettings& api, char* resource,
+              char* query, char* parameters);
+
+}  // namespace portavex

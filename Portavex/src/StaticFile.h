@@ -1,0 +1,32 @@
+// Answering a request for a file of the root directory: the default document
+// for the bare root, names that cannot leave the root, hidden files, the
+// content type of the extension, and the file streamed in chunks.
+#pragma once
+
+#include "HiddenFiles.h"
+#include "Limits.h"
+#include "Response.h"
+
+namespace portavex {
+
+// Where files come from: rootDirectory ("" when the server serves no files)
+// and defaultDocument ("" for none), the files that are never served.
+struct strFileRoot {
+    const char* rootDirectory;
+    const char* defaultDocument;
+    const HiddenFiles* hidden;
+};
+
+// Working storage of a file answer: the combined path and one chunk of the
+// file on its way to the socket.
+struct strFileBuffers {
+    char path[kPathSize];
+    char chunk[kFileChunkSize];
+};
+
+// Answers the request for resource (the decoded path after the first "/").
+// True when the whole file was sent and the connection may stay open.
+bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const char* resource,
+               strFileBuffers* buffers);
+
+}  // namespace portavex

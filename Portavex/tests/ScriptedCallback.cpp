@@ -1,0 +1,58 @@
+#include "ScriptedCallback.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+strCallbackLog callbackLog;
+
+namespace {
+
+unsigned long Reply(char* results, unsigned long size, const std::string& text) {
+    unsigned long length = static_cast<unsigned long>(std::min<size_t>(text.size(), size));
+    std::memcpy(results, text.data(), length);
+    return length;
+}
+
+void CountIn() {
+    int now = ++callbackLog.inFlight;
+    int most = callbackLog.mostInFlight;
+    while (now > most && !callbackLog.mostInFlight.compare_exchange_weak(most, now)) {
+    }
+}
+
+}  // namespace
+
+eRequestResult ScriptedCallback(char* resource, char* parameters, char* results,
+                                unsigned long* resultsLength, unsigned long resultsSize) {
+    callbackLog.calls++;
+    std::string name = resource;
+    if (name.size() == 2 && name[0] == 'r') {
+        *resultsLength = Reply(results, resultsSize, "{\"r\":" + name.substr(1) + "}");
+        return static_cast<eRequestResult>(name[1] - '0');
+    }
+    if (name == "empty") return Ok;
+    if (name == "big") {
+        for (unsigned long i = 0; i < resultsSize; i++)
+            results[i] = static_cast<char>('a' + i % 26);
+        *resultsLength = resultsSize;
+        return Ok;
+    }
+    if (name == "overlong") {
+        *resultsLength = resultsSize + 1;
+        return Ok;
+    }
+    if (name == "slow" || name == "block") {
+        CountIn();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        while (name == "block" && !callbackLog.release) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        callbackLog.inFlight--;
+        if (name == "block") callbackLog.finished = true;
+    }
+    *resultsLength = Reply(results, resultsSize, name + "|" + parameters);
+    return Ok;
+}

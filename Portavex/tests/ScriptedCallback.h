@@ -1,0 +1,30 @@
+// The request callback of the tests over real sockets: what it answers is
+// scripted by the resource's name, and it records what it has seen.
+#pragma once
+
+#include <atomic>
+
+#include "Portavex.h"
+
+// What the scripted callback has seen.
+struct strCallbackLog {
+    std::atomic<int> calls{0};
+    std::atomic<int> inFlight{0};
+    std::atomic<int> mostInFlight{0};
+    std::atomic<bool> release{false};   // lets "api/block" return
+    std::atomic<bool> finished{false};  // "api/block" has returned
+};
+extern strCallbackLog callbackLog;
+
+// The scripted callback, by resource:
+//   echo        Ok, body "<resource>|<parameters>"
+//   r<digit>    that result, body {"r":<digit>}
+//   empty       Ok, no body
+//   big         Ok, the whole results buffer
+//   overlong    Ok with a length beyond the buffer
+//   slow        Ok after 100 ms, counting concurrent calls
+//   block       Ok once callbackLog.release is set
+eRequestResult ScriptedCallback(char* resource, char* parameters, char* results,
+                                unsigned long* resultsLength, unsigned long resultsSize);
+
+constexpr unsigned long kTestResultsSize = 100000;

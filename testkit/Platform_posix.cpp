@@ -1,0 +1,94 @@
+// The test kit's platform half on Linux: BSD sockets, /proc and Debian's
+// media types.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "TestPlatform.h"
+#include "TestSocket.h"
+
+namespace {
+
+int Native(TestSocket s) {
+    return static_cast<int>(s);
+}
+
+sockaddr_in Address(uint32_t host, unsigned short port) {
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(host);
+    return address;
+}
+
+}  // namespace
+
+TestSocket OpenTestSocket() {
+    const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    return s < 0 ? kNoTestSocket : static_cast<TestSocket>(s);
+}
+
+bool ConnectLoopback(TestSocket s, unsigned short port) {
+    sockaddr_in address = Address(INADDR_LOOPBACK, port);
+    return connect(Native(s), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+}
+
+bool BindAndListen(TestSocket s, unsigned short wanted, unsigned short* bound) {
+    sockaddr_in address = Address(INADDR_ANY, wanted);
+    socklen_t length = sizeof address;
+    if (bind(Native(s), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        listen(Native(s), 1) != 0 ||
+        getsockname(Native(s), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        return false;
+    }
+    *bound = ntohs(address.sin_port);
+    return true;
+}
+
+long SendSome(TestSocket s, const char* data, size_t length) {
+    return static_cast<long>(send(Native(s), data, length, MSG_NOSIGNAL));
+}
+
+bool WaitReadable(TestSocket s, int milliseconds) {
+    pollfd entry = {Native(s), POLLIN, 0};
+    return poll(&entry, 1, milliseconds) > 0;
+}
+
+long ReceiveSome(TestSocket s, char* buffer, size_t size) {
+    return static_cast<long>(recv(Native(s), buffer, size, 0));
+}
+
+void CloseTestSocket(TestSocket s) {
+    close(Native(s));
+}
+
+long OpenDescriptors() {
+    std::error_code error;
+    long count = 0;
+    for (std::filesystem::directory_iterator entry("/proc/self/fd", error), end;
+         !error && entry != end; entry.increment(error)) {
+        count++;
+    }
+    return error ? -1 : count;
+}
+
+std::string ShortFileName(const std::filesystem::path&) {
+    return "";
+}
+
+std::string RegisteredType(const char* extension) {
+    // Debian's media-types package, which the server reads.
+    if (std::strcmp(extension, ".json") == 0) return "application/json";
+    if (std::strcmp(extension, ".html") == 0) return "text/html";
+    return "application/unknown";
+}
+
+bool RegisterTestType(const char*, const char*) {
+    return false;
+}
+
+void UnregisterTestType(const char*) {}

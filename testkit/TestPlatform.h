@@ -1,0 +1,23 @@
+// What tests need to know of the platform beyond sockets: the content types
+// it registers, its 8.3 short names and the descriptors a process holds.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+// The content type the platform registers for extension, as the HTTP server
+// must report it ("application/unknown" when none or too long).
+std::string RegisteredType(const char* extension);
+
+// Registers a content type for a test extension where the platform allows
+// it (the registry of the current user on Windows); false elsewhere.
+bool RegisterTestType(const char* extension, const char* type);
+void UnregisterTestType(const char* extension);
+
+// The 8.3 short name of an existing file where the platform has one and it
+// differs from the long name; empty otherwise.
+std::string ShortFileName(const std::filesystem::path& file);
+
+// The number of file descriptors the process holds where the platform lists
+// them (Linux); -1 elsewhere.
+long OpenDescriptors();
