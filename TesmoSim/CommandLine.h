@@ -1,6 +1,5 @@
 // The command line of the tesmo-sim program.
-#ifndef TESMO_SIM_COMMANDLINE_H
-#define TESMO_SIM_COMMANDLINE_H
+#pragma once
 
 #include <string>
 
@@ -20,5 +19,3 @@ eCommandLine ParseCommandLine(int argc, const char* const* argv, strTesmoSimOpti
 const char* UsageText();
 
 const char* PlantName(eSimPlant plant);
-
-#endif  // TESMO_SIM_COMMANDLINE_H

@@ -1,7 +1,6 @@
 // Fault injection: which exchanges misbehave, how, and how often. The set is
 // shared by every connection of a server; counting is thread-safe.
-#ifndef TESMO_SIM_FAULTS_H
-#define TESMO_SIM_FAULTS_H
+#pragma once
 
 #include <cstdint>
 #include <memory>
@@ -53,5 +52,3 @@ class FaultSet {
     std::mutex lock;
     std::vector<strEntry> entries;
 };
-
-#endif  // TESMO_SIM_FAULTS_H

@@ -2,8 +2,7 @@
 // about them, plus what the value functions need to bring it to life (each
 // machine's condition, fault and nominal figures). Built once per server and
 // shared read-only by every connection.
-#ifndef TESMO_SIM_PLANT_H
-#define TESMO_SIM_PLANT_H
+#pragma once
 
 #include <cstdint>
 #include <string>
@@ -111,5 +110,3 @@ strSimPlant BuildPlant(eSimPlant which, std::uint32_t seed);
 // null when the machine has no such variable.
 const strSimVariable* FindVariable(const strSimMachine& machine, std::uint8_t kind,
                                    std::uint16_t index, std::uint16_t subIndex);
-
-#endif  // TESMO_SIM_PLANT_H

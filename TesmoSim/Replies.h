@@ -4,8 +4,7 @@
 // only while its buffer grows). The bytes a client does not read are zero,
 // or with a noise source (last argument) its pseudo-random bytes; without
 // noise the reply headers carry the request's command and machine.
-#ifndef TESMO_SIM_REPLIES_H
-#define TESMO_SIM_REPLIES_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -79,5 +78,3 @@ strAnalysisRequest ReadAnalysisRequest(const unsigned char* payload);
 void EncodeAnalysis(const strSimContext& context, const strSimPlant& plant, std::uint16_t machine,
                     const strAnalysisRequest& request, std::uint32_t command,
                     std::vector<float>* scratch, Bytes* message, SimNoise* noise = nullptr);
-
-#endif  // TESMO_SIM_REPLIES_H

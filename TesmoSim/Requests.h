@@ -3,8 +3,7 @@
 // the values its payload fields can take. The server ends any connection
 // whose request breaks these rules, so that a client sending anything else
 // is caught by the tests that run against it.
-#ifndef TESMO_SIM_REQUESTS_H
-#define TESMO_SIM_REQUESTS_H
+#pragma once
 
 #include <cstdint>
 #include <string>
@@ -34,5 +33,3 @@ bool CheckRequestHeader(const strRequestRule& rule, std::uint16_t machine, std::
 // what a client sends.
 bool CheckRequestPayload(const strRequestRule& rule, const unsigned char* payload,
                          std::string* why);
-
-#endif  // TESMO_SIM_REQUESTS_H

@@ -1,8 +1,7 @@
 // The simulated server behind TesmoSim: a listener thread that accepts
 // connections and one thread per connection that logs the client in and
 // answers its exchanges until it leaves, with faults applied as configured.
-#ifndef TESMO_SIM_SERVER_H
-#define TESMO_SIM_SERVER_H
+#pragma once
 
 #include <atomic>
 #include <condition_variable>
@@ -95,5 +94,3 @@ class TesmoSimServer {
     int connectionCount = 0;
     std::mutex logLock;
 };
-
-#endif  // TESMO_SIM_SERVER_H

@@ -2,8 +2,7 @@
 // trend samples and stored analyses, all computed on demand from the plant,
 // the seed and a point in time. Nothing is stored, so every answer for the
 // same (seed, time) is the same.
-#ifndef TESMO_SIM_SIGNALS_H
-#define TESMO_SIM_SIGNALS_H
+#pragma once
 
 #include <cstdint>
 #include <vector>
@@ -74,5 +73,3 @@ bool LatestAnalysisTime(const strSimContext& context, const strSimMachine& machi
 // to fmax, or the waveform's samples at fs.
 void AnalysisValues(const strSimContext& context, const strSimMachine& machine,
                     const strSimAnalysis& analysis, std::int32_t t, std::vector<float>* out);
-
-#endif  // TESMO_SIM_SIGNALS_H

@@ -1,8 +1,7 @@
 // Deterministic pseudo-random numbers from a few integers: the same inputs
 // always give the same number, so every simulated value can be recomputed
 // from (seed, variable, time) without keeping any state.
-#ifndef TESMO_SIM_SIMHASH_H
-#define TESMO_SIM_SIMHASH_H
+#pragma once
 
 #include <cstdint>
 
@@ -23,5 +22,3 @@ inline double Noise(std::uint64_t a, std::uint64_t b, std::uint64_t c) {
     const double scale = 1.0 / 9007199254740992.0;  // 2^-53
     return static_cast<double>(Hash3(a, b, c) >> 11) * scale * 2.0 - 1.0;
 }
-
-#endif  // TESMO_SIM_SIMHASH_H

@@ -3,8 +3,7 @@
 // flag bits, records it steps over), so that a client that reads them anyway
 // or counts on them being zero is caught. The same seed gives the same bytes.
 // One object serves one thread.
-#ifndef TESMO_SIM_SIMNOISE_H
-#define TESMO_SIM_SIMNOISE_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -43,5 +42,3 @@ class SimNoise {
     std::uint64_t bits = 0;
     std::size_t left = 0;
 };
-
-#endif  // TESMO_SIM_SIMNOISE_H

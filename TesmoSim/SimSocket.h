@@ -2,8 +2,7 @@
 // and Winsock on Windows (one implementation file per platform). Sockets are
 // blocking IPv4 TCP sockets; every function reports failure through its
 // result rather than errno-style state.
-#ifndef TESMO_SIM_SIMSOCKET_H
-#define TESMO_SIM_SIMSOCKET_H
+#pragma once
 
 #include <atomic>
 #include <cstddef>
@@ -56,5 +55,3 @@ void SimDrain(SimSocket s, const std::atomic<bool>& stopping);
 void SimShutdown(SimSocket s);
 
 void SimClose(SimSocket s);
-
-#endif  // TESMO_SIM_SIMSOCKET_H

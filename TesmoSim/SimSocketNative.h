@@ -2,8 +2,7 @@
 // between BSD sockets and Winsock, so that SimSocket.cpp builds unchanged on
 // both. Private to the simulator; SimSocket_posix.cpp and SimSocket_win32.cpp
 // implement the functions declared here.
-#ifndef TESMO_SIM_SIMSOCKETNATIVE_H
-#define TESMO_SIM_SIMSOCKETNATIVE_H
+#pragma once
 
 #if defined(_WIN32)
 #include <winsock2.h>
@@ -46,5 +45,3 @@ void SimSwitchOn(SimNativeSocket s, int level, int name);
 // One send call of at most size bytes: the number of bytes sent, 0 or below
 // when the connection broke.
 long SimSendSome(SimSocket s, const void* data, std::size_t size);
-
-#endif  // TESMO_SIM_SIMSOCKETNATIVE_H

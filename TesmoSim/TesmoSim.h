@@ -19,8 +19,7 @@
 // server that stalls, drops the connection, cuts or garbles its replies,
 // answers late or trickles them. The program tesmo-sim is a thin command
 // line around this class.
-#ifndef TESMO_SIM_TESMOSIM_H
-#define TESMO_SIM_TESMOSIM_H
+#pragma once
 
 #include <cstdint>
 #include <memory>
@@ -252,5 +251,3 @@ constexpr int kVarDropout = 76;   // a level with NaN samples among its trend
 constexpr int kSpectrumPosition = 11;  // among the pump's analyses
 constexpr int kLargestSpectrumValues = 65549;
 }  // namespace TesmoSimEdge
-
-#endif  // TESMO_SIM_TESMOSIM_H

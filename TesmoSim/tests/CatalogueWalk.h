@@ -1,8 +1,7 @@
 // Reads a catalogue reply back from its bytes, record by record, with a
 // bounds check before every read, so the tests can compare what was sent
 // with what the layouts demand (independently of the plant model).
-#ifndef TESMO_SIM_TESTS_CATALOGUEWALK_H
-#define TESMO_SIM_TESTS_CATALOGUEWALK_H
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
@@ -135,5 +134,3 @@ class CatalogueWalker {
     std::size_t size;
     std::size_t at = 0;
 };
-
-#endif  // TESMO_SIM_TESTS_CATALOGUEWALK_H

@@ -1,6 +1,5 @@
 // A Tesmo client facing the in-process simulator, for round-trip tests.
-#ifndef TESMO_SIM_TESTS_SIMCLIENTFIXTURE_H
-#define TESMO_SIM_TESTS_SIMCLIENTFIXTURE_H
+#pragma once
 
 #include <gtest/gtest.h>
 
@@ -55,5 +54,3 @@ class SimClientTest : public ::testing::Test {
     TesmoSim sim;  // declared first: the client disconnects before the server stops
     TesmoClient client;
 };
-
-#endif  // TESMO_SIM_TESTS_SIMCLIENTFIXTURE_H

@@ -1,6 +1,5 @@
 // Small helpers shared by the simulator's own tests.
-#ifndef TESMO_SIM_TESTS_SIMTESTSUPPORT_H
-#define TESMO_SIM_TESTS_SIMTESTSUPPORT_H
+#pragma once
 
 #include <cstdint>
 #include <string>
@@ -38,5 +37,3 @@ inline int MachinePosition(const strSimPlant& plant, const std::string& name) {
         if (plant.machines[m].name == name) return static_cast<int>(m);
     return -1;
 }
-
-#endif  // TESMO_SIM_TESTS_SIMTESTSUPPORT_H
