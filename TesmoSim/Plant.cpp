@@ -7,7 +7,6 @@
 #include <string>
 #include <utility>
 
-#include "Replies.h"
 #include "SimHash.h"
 #include "TesmoProtocol.h"
 
@@ -533,6 +532,21 @@ int strSimMachine::CountOfPointVariables() const {
     int count = 0;
     for (const strSimPoint& point : points) count += static_cast<int>(point.variables.size());
     return count;
+}
+
+std::size_t MachineBlockSize(const strSimMachine& machine) {
+    std::size_t size = tesmo::kMachineRecordSize +
+                       tesmo::kDigitalRecordSize * machine.digital.size() +
+                       tesmo::kAnalogRecordSize * machine.analog.size() +
+                       tesmo::kRpmRecordSize * machine.rpm.size() +
+                       tesmo::kAnalisisRecordSize * machine.analyses.size() +
+                       tesmo::kSpecialRecordSize * machine.specials.size() +
+                       tesmo::kTrailingRecordSize * machine.trailing;
+    for (const strSimPoint& point : machine.points)
+        size += tesmo::kPointHeaderSize +
+                tesmo::kPointSkippedRecordSize * static_cast<std::size_t>(point.skipped) +
+                tesmo::kPointVariableRecordSize * point.variables.size();
+    return size;
 }
 
 strSimPlant BuildPlant(eSimPlant which, std::uint32_t seed) {

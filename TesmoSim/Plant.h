@@ -4,6 +4,7 @@
 // shared read-only by every connection.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -102,6 +103,9 @@ struct strSimPlant {
     std::vector<std::string> groups;
     std::vector<strSimMachine> machines;
 };
+
+// Size in bytes of a machine's block in the catalogue reply.
+std::size_t MachineBlockSize(const strSimMachine& machine);
 
 // Builds the named plant; the seed only moves stored-analysis offsets.
 strSimPlant BuildPlant(eSimPlant which, std::uint32_t seed);

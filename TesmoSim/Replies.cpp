@@ -182,19 +182,6 @@ std::int64_t MaxTrendSamples() {
     return static_cast<std::int64_t>((kMaxReplyPayload - kTrendSamplesOffset) / kTrendSampleSize);
 }
 
-std::size_t MachineBlockSize(const strSimMachine& machine) {
-    std::size_t size =
-        kMachineRecordSize + kDigitalRecordSize * machine.digital.size() +
-        kAnalogRecordSize * machine.analog.size() + kRpmRecordSize * machine.rpm.size() +
-        kAnalisisRecordSize * machine.analyses.size() +
-        kSpecialRecordSize * machine.specials.size() + kTrailingRecordSize * machine.trailing;
-    for (const strSimPoint& point : machine.points)
-        size += kPointHeaderSize +
-                kPointSkippedRecordSize * static_cast<std::size_t>(point.skipped) +
-                kPointVariableRecordSize * point.variables.size();
-    return size;
-}
-
 void EncodeLogin(bool accepted, std::uint16_t version, Bytes* message, SimNoise* noise) {
     message->clear();
     unsigned char* reply = Grow(message, kLoginReplySize, noise);

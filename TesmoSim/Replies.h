@@ -24,9 +24,6 @@ constexpr std::uint32_t kLoginRefused = 0x2AF52DEF;
 // Most trend samples one reply can carry within the reply bound.
 std::int64_t MaxTrendSamples();
 
-// Size in bytes of a machine's block in the catalogue reply.
-std::size_t MachineBlockSize(const strSimMachine& machine);
-
 // The login reply: LoginAccepted and the version, or the refusal.
 void EncodeLogin(bool accepted, std::uint16_t version, Bytes* message, SimNoise* noise = nullptr);
 
