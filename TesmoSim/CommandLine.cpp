@@ -8,6 +8,8 @@
 #include "Faults.h"
 #include "TesmoProtocol.h"
 
+namespace tesmosim {
+
 namespace {
 
 const char kUsage[] =
@@ -173,3 +175,5 @@ const char* PlantName(eSimPlant plant) {
         if (name.plant == plant) return name.text;
     return "?";
 }
+
+}  // namespace tesmosim

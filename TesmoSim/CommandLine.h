@@ -5,6 +5,8 @@
 
 #include "TesmoSim.h"
 
+namespace tesmosim {
+
 // The port the program listens on unless told otherwise.
 constexpr int kProgramDefaultPort = 2500;
 
@@ -19,3 +21,5 @@ eCommandLine ParseCommandLine(int argc, const char* const* argv, strTesmoSimOpti
 const char* UsageText();
 
 const char* PlantName(eSimPlant plant);
+
+}  // namespace tesmosim

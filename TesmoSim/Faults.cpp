@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+namespace tesmosim {
+
 namespace {
 
 struct strName {
@@ -106,3 +108,5 @@ strFaultAction FaultSet::Next(eExchange exchange) {
     }
     return action;
 }
+
+}  // namespace tesmosim

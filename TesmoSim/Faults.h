@@ -7,6 +7,8 @@
 #include <mutex>
 #include <vector>
 
+namespace tesmosim {
+
 // The exchanges of the protocol, in the order a client meets them.
 enum class eExchange { Login, Stamp, Catalogue, Kinds, Values, Trend, Analysis };
 
@@ -52,3 +54,5 @@ class FaultSet {
     std::mutex lock;
     std::vector<strEntry> entries;
 };
+
+}  // namespace tesmosim

@@ -10,6 +10,8 @@
 #include "SimHash.h"
 #include "TesmoProtocol.h"
 
+namespace tesmosim {
+
 namespace {
 
 constexpr std::uint8_t kHighSide = tesmo::kLevelHighBit | tesmo::kLevelHighHighBit;
@@ -393,7 +395,7 @@ const strMachineSpec kDemoMachines[] = {
     {"P-101", 0, eKind::Pump, eCondition::Normal, eFault::None, 0},
     {"P-102", 0, eKind::Pump, eCondition::Alarm, eFault::Misalignment, 2},
     {"P-103", 0, eKind::Pump, eCondition::Stopped, eFault::None, 0},
-    {TesmoSimDemo::kMachineLongName, 0, eKind::Pump, eCondition::Normal, eFault::None, 0},
+    {demo::kMachineLongName, 0, eKind::Pump, eCondition::Normal, eFault::None, 0},
     {"P-105", 0, eKind::Pump, eCondition::Normal, eFault::None, 0},
     {"V-201", 1, eKind::Fan, eCondition::Normal, eFault::None, 0},
     {"V-202", 1, eKind::Fan, eCondition::Alarm, eFault::Unbalance, 2},
@@ -406,8 +408,8 @@ const strMachineSpec kDemoMachines[] = {
 
 strSimPlant BuildDemo(std::uint32_t seed) {
     strSimPlant plant;
-    plant.groups = {TesmoSimDemo::kGroupPumps, TesmoSimDemo::kGroupFans, TesmoSimDemo::kGroupEmpty,
-                    TesmoSimDemo::kGroupCompressors};
+    plant.groups = {demo::kGroupPumps, demo::kGroupFans, demo::kGroupEmpty,
+                    demo::kGroupCompressors};
     int position = 0;
     for (const strMachineSpec& spec : kDemoMachines)
         plant.machines.push_back(BuildMachine(spec, position++, seed));
@@ -473,55 +475,54 @@ strSimPlant BuildLarge(std::uint32_t seed) {
 // awkward values and the largest stored spectrum too; then a machine and a
 // group with long accented names, and two machines sharing an id.
 const strMachineSpec kEdgeMachines[] = {
-    {TesmoSimEdge::kMachineQuote, 0, eKind::Pump, eCondition::Normal, eFault::None, 0},
-    {TesmoSimEdge::kMachineBackslash, 0, eKind::Fan, eCondition::Alarm, eFault::Unbalance, 2},
-    {TesmoSimEdge::kMachineTab, 1, eKind::Compressor, eCondition::Normal, eFault::None, 0},
-    {TesmoSimEdge::kMachineFull, 1, eKind::Gearbox, eCondition::Normal, eFault::None, 0},
-    {TesmoSimEdge::kMachineTwin, 1, eKind::Fan, eCondition::Normal, eFault::None, 0},
-    {TesmoSimEdge::kMachineAccented, 2, eKind::Pump, eCondition::Normal, eFault::None, 0},
-    {TesmoSimEdge::kMachineTwin, 2, eKind::Pump, eCondition::Normal, eFault::None, 0},
+    {edge::kMachineQuote, 0, eKind::Pump, eCondition::Normal, eFault::None, 0},
+    {edge::kMachineBackslash, 0, eKind::Fan, eCondition::Alarm, eFault::Unbalance, 2},
+    {edge::kMachineTab, 1, eKind::Compressor, eCondition::Normal, eFault::None, 0},
+    {edge::kMachineFull, 1, eKind::Gearbox, eCondition::Normal, eFault::None, 0},
+    {edge::kMachineTwin, 1, eKind::Fan, eCondition::Normal, eFault::None, 0},
+    {edge::kMachineAccented, 2, eKind::Pump, eCondition::Normal, eFault::None, 0},
+    {edge::kMachineTwin, 2, eKind::Pump, eCondition::Normal, eFault::None, 0},
 };
-static_assert(sizeof kEdgeMachines / sizeof kEdgeMachines[0] == TesmoSimEdge::kMachineCount,
+static_assert(sizeof kEdgeMachines / sizeof kEdgeMachines[0] == edge::kMachineCount,
               "the edge plant's machine count");
 // A name field holds 49 characters and a terminator; these fill it.
 constexpr std::size_t kLongestName = tesmo::kNameFieldSize - 1;
-static_assert(std::char_traits<char>::length(TesmoSimEdge::kMachineFull) == kLongestName,
+static_assert(std::char_traits<char>::length(edge::kMachineFull) == kLongestName,
               "the full name fills its field");
-static_assert(std::char_traits<char>::length(TesmoSimEdge::kMachineAccented) == kLongestName,
+static_assert(std::char_traits<char>::length(edge::kMachineAccented) == kLongestName,
               "the accented machine name fills its field");
-static_assert(std::char_traits<char>::length(TesmoSimEdge::kGroupAccented) == kLongestName,
+static_assert(std::char_traits<char>::length(edge::kGroupAccented) == kLongestName,
               "the accented group name fills its field");
 
-const strMeasure kEdgeMeasure = {
-    TesmoSimEdge::kMeasureName, "\"\xB5m\"\\", 100.0f, 65.0f, 25, eSignal::Level};
+const strMeasure kEdgeMeasure = {edge::kMeasureName, "\"\xB5m\"\\", 100.0f, 65.0f, 25,
+                                 eSignal::Level};
 // The edge spectrum's definition: 0 to 20 kHz in 12800 lines, one average.
 constexpr float kEdgeFmax = 20000;
 constexpr std::uint16_t kEdgeLines = 12800;
 static_assert(tesmo::kAnalisisValuesOffset +
-                      tesmo::kAnalisisValueSize * TesmoSimEdge::kLargestSpectrumValues <=
+                      tesmo::kAnalisisValueSize * edge::kLargestSpectrumValues <=
                   tesmo::kMaxReplyPayload,
               "the largest spectrum fits an analysis reply");
 static_assert(tesmo::kAnalisisValuesOffset +
-                      tesmo::kAnalisisValueSize * (TesmoSimEdge::kLargestSpectrumValues + 1) >
+                      tesmo::kAnalisisValueSize * (edge::kLargestSpectrumValues + 1) >
                   tesmo::kMaxReplyPayload,
               "one value more does not");
 
 strSimPlant BuildEdge(std::uint32_t seed) {
     strSimPlant plant;
-    plant.groups = {TesmoSimEdge::kGroupQuoted, TesmoSimEdge::kGroupLetters,
-                    TesmoSimEdge::kGroupAccented};
+    plant.groups = {edge::kGroupQuoted, edge::kGroupLetters, edge::kGroupAccented};
     int position = 0;
     for (const strMachineSpec& spec : kEdgeMachines)
         plant.machines.push_back(BuildMachine(spec, position++, seed));
     strSimMachine& pump = plant.machines[0];
     MachineBuilder add(&pump, 0);
-    add.Point(5, 'H', TesmoSimEdge::kPointName, {&kEdgeMeasure});
+    add.Point(5, 'H', edge::kPointName, {&kEdgeMeasure});
     add.Unlevelled("Presi\xF3n \"NaN\"", eSignal::Fixed, std::numeric_limits<double>::quiet_NaN());
     add.Unlevelled("Caudal \\ +inf", eSignal::Fixed, std::numeric_limits<double>::infinity());
     add.Unlevelled("Caudal \\ -inf", eSignal::Fixed, -std::numeric_limits<double>::infinity());
     add.Unlevelled("Sensor intermitente", eSignal::Dropout, 4.0);
     add.Spectrum(static_cast<int>(pump.points.size()) - 1, 0, kEdgeFmax, kEdgeLines, 1, false);
-    pump.analyses.back().stored = TesmoSimEdge::kLargestSpectrumValues;
+    pump.analyses.back().stored = edge::kLargestSpectrumValues;
     pump.analyses.back().offset = pump.analyses.front().offset;
     return plant;
 }
@@ -586,3 +587,5 @@ const strSimVariable* FindVariable(const strSimMachine& machine, std::uint8_t ki
     }
     return nullptr;
 }
+
+}  // namespace tesmosim

@@ -11,6 +11,8 @@
 
 #include "TesmoSim.h"
 
+namespace tesmosim {
+
 // How a machine behaves over the whole simulated history.
 enum class eCondition {
     Normal,   // every value inside its normal band
@@ -114,3 +116,5 @@ strSimPlant BuildPlant(eSimPlant which, std::uint32_t seed);
 // null when the machine has no such variable.
 const strSimVariable* FindVariable(const strSimMachine& machine, std::uint8_t kind,
                                    std::uint16_t index, std::uint16_t subIndex);
+
+}  // namespace tesmosim

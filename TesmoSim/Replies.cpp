@@ -8,6 +8,8 @@
 #include "SimNoise.h"
 #include "TesmoProtocol.h"
 
+namespace tesmosim {
+
 namespace {
 
 using namespace tesmo;
@@ -368,3 +370,5 @@ void EncodeAnalysis(const strSimContext& context, const strSimPlant& plant, std:
     }
     FinishMessage(message);
 }
+
+}  // namespace tesmosim

@@ -13,6 +13,8 @@
 #include "Plant.h"
 #include "Signals.h"
 
+namespace tesmosim {
+
 class SimNoise;
 
 using Bytes = std::vector<unsigned char>;
@@ -75,3 +77,5 @@ strAnalysisRequest ReadAnalysisRequest(const unsigned char* payload);
 void EncodeAnalysis(const strSimContext& context, const strSimPlant& plant, std::uint16_t machine,
                     const strAnalysisRequest& request, std::uint32_t command,
                     std::vector<float>* scratch, Bytes* message, SimNoise* noise = nullptr);
+
+}  // namespace tesmosim

@@ -3,6 +3,8 @@
 
 #include "TesmoProtocol.h"
 
+namespace tesmosim {
+
 namespace {
 
 using namespace tesmo;
@@ -68,3 +70,5 @@ bool CheckRequestPayload(const strRequestRule& rule, const unsigned char* payloa
     if (rule.exchange == eExchange::Analysis) return CheckAnalysis(payload, why);
     return true;
 }
+
+}  // namespace tesmosim

@@ -10,6 +10,8 @@
 
 #include "Faults.h"
 
+namespace tesmosim {
+
 struct strRequestRule {
     std::uint32_t command;
     eExchange exchange;
@@ -33,3 +35,5 @@ bool CheckRequestHeader(const strRequestRule& rule, std::uint16_t machine, std::
 // what a client sends.
 bool CheckRequestPayload(const strRequestRule& rule, const unsigned char* payload,
                          std::string* why);
+
+}  // namespace tesmosim

@@ -11,6 +11,8 @@
 #include "SimNoise.h"
 #include "TesmoProtocol.h"
 
+namespace tesmosim {
+
 namespace {
 
 using namespace tesmo;
@@ -278,8 +280,8 @@ strSimContext TesmoSimServer::Context() const {
     context.seed = options.seed;
     context.now = options.now != 0 ? options.now : static_cast<std::int64_t>(std::time(nullptr));
     context.trendPeriod = options.trendPeriod;
-    context.historySeconds = TesmoSimDemo::kHistorySeconds;
-    context.analysisPeriod = TesmoSimDemo::kAnalysisPeriod;
+    context.historySeconds = demo::kHistorySeconds;
+    context.analysisPeriod = demo::kAnalysisPeriod;
     return context;
 }
 
@@ -303,3 +305,5 @@ void TesmoSimServer::Log(const strConnection* connection, const char* format, ..
     std::fprintf(stdout, "%s\n", line);
     std::fflush(stdout);
 }
+
+}  // namespace tesmosim

@@ -19,6 +19,8 @@
 #include "SimSocket.h"
 #include "TesmoSim.h"
 
+namespace tesmosim {
+
 class SimNoise;
 
 class TesmoSimServer {
@@ -94,3 +96,5 @@ class TesmoSimServer {
     int connectionCount = 0;
     std::mutex logLock;
 };
+
+}  // namespace tesmosim

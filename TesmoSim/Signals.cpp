@@ -10,6 +10,8 @@
 #include "SimHash.h"
 #include "TesmoProtocol.h"
 
+namespace tesmosim {
+
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
@@ -297,3 +299,5 @@ void AnalysisValues(const strSimContext& context, const strSimMachine& machine,
     }
     Waveform(context, machine, components, overall, f1, analysis, t, out);
 }
+
+}  // namespace tesmosim

@@ -9,6 +9,8 @@
 
 #include "Plant.h"
 
+namespace tesmosim {
+
 // What every value function needs besides the plant.
 struct strSimContext {
     std::uint32_t seed = 1;
@@ -73,3 +75,5 @@ bool LatestAnalysisTime(const strSimContext& context, const strSimMachine& machi
 // to fmax, or the waveform's samples at fs.
 void AnalysisValues(const strSimContext& context, const strSimMachine& machine,
                     const strSimAnalysis& analysis, std::int32_t t, std::vector<float>* out);
+
+}  // namespace tesmosim

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace tesmosim {
+
 // The SplitMix64 finaliser: spreads every input bit over the whole result.
 inline std::uint64_t Mix64(std::uint64_t x) {
     x += 0x9E3779B97F4A7C15ULL;
@@ -22,3 +24,5 @@ inline double Noise(std::uint64_t a, std::uint64_t b, std::uint64_t c) {
     const double scale = 1.0 / 9007199254740992.0;  // 2^-53
     return static_cast<double>(Hash3(a, b, c) >> 11) * scale * 2.0 - 1.0;
 }
+
+}  // namespace tesmosim

@@ -11,6 +11,8 @@
 #include "SimHash.h"
 #include "TesmoProtocol.h"
 
+namespace tesmosim {
+
 class SimNoise {
   public:
     // version: the protocol version the client speaks; below 200 it steps
@@ -42,3 +44,5 @@ class SimNoise {
     std::uint64_t bits = 0;
     std::size_t left = 0;
 };
+
+}  // namespace tesmosim

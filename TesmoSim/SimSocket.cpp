@@ -7,6 +7,8 @@
 
 #include "SimSocketNative.h"
 
+namespace tesmosim {
+
 namespace {
 
 // Connections that may wait to be accepted while the simulator is busy.
@@ -121,3 +123,5 @@ void SimDrain(SimSocket s, const std::atomic<bool>& stopping) {
 void SimShutdown(SimSocket s) {
     shutdown(SimNative(s), kSimShutdownBoth);
 }
+
+}  // namespace tesmosim

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+namespace tesmosim {
+
 using SimSocket = std::intptr_t;
 constexpr SimSocket kNoSocket = -1;
 
@@ -55,3 +57,5 @@ void SimDrain(SimSocket s, const std::atomic<bool>& stopping);
 void SimShutdown(SimSocket s);
 
 void SimClose(SimSocket s);
+
+}  // namespace tesmosim

@@ -19,6 +19,8 @@
 
 #include "SimSocket.h"
 
+namespace tesmosim {
+
 #if defined(_WIN32)
 using SimNativeSocket = SOCKET;
 using SimAddressLength = int;
@@ -45,3 +47,5 @@ void SimSwitchOn(SimNativeSocket s, int level, int name);
 // One send call of at most size bytes: the number of bytes sent, 0 or below
 // when the connection broke.
 long SimSendSome(SimSocket s, const void* data, std::size_t size);
+
+}  // namespace tesmosim

@@ -6,6 +6,8 @@
 
 #include "SimSocketNative.h"
 
+namespace tesmosim {
+
 bool SimSocketsStart() {
     return true;
 }
@@ -43,3 +45,5 @@ long SimSendSome(SimSocket s, const void* data, std::size_t size) {
 void SimClose(SimSocket s) {
     close(SimNative(s));
 }
+
+}  // namespace tesmosim

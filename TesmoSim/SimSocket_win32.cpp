@@ -1,6 +1,8 @@
 // Winsock 2.2 primitives of SimSocketNative.h and SimSocket.h.
 #include "SimSocketNative.h"
 
+namespace tesmosim {
+
 namespace {
 
 // Winsock transfers at most INT_MAX bytes per call.
@@ -45,3 +47,5 @@ long SimSendSome(SimSocket s, const void* data, std::size_t size) {
 void SimClose(SimSocket s) {
     closesocket(SimNative(s));
 }
+
+}  // namespace tesmosim

@@ -3,6 +3,8 @@
 
 #include "Server.h"
 
+namespace tesmosim {
+
 TesmoSim::TesmoSim() : server(new TesmoSimServer()) {}
 
 TesmoSim::~TesmoSim() = default;
@@ -37,3 +39,5 @@ int32_t TesmoSim::GetCatalogueStamp() const {
 int TesmoSim::GetCatalogueSize() const {
     return server->CatalogueSize();
 }
+
+}  // namespace tesmosim

@@ -26,12 +26,14 @@
 #include <string>
 #include <vector>
 
+namespace tesmosim {
+
 // Which simulated plant the server answers for.
 enum class eSimPlant {
-    Demo,   // the demonstration plant described in TesmoSimDemo below
+    Demo,   // the demonstration plant described in demo below
     Large,  // many machines; its catalogue reply lies just under the reply bound
     Empty,  // no groups and no machines
-    Edge,   // awkward texts and values, the largest analysis: see TesmoSimEdge below
+    Edge,   // awkward texts and values, the largest analysis: see edge below
 };
 
 // Everything Start needs. The defaults suit tests: port 0 lets the system
@@ -132,7 +134,7 @@ class TesmoSim {
 // "L-0001 Bomba", "L-0002 Ventilador", "L-0003 Compresor", "L-0004 Reductor"
 // and so on, with the same layouts and numbering as the demo plant; its
 // catalogue reply lies within 14 bytes of the 262,240-byte reply bound.
-namespace TesmoSimDemo {
+namespace demo {
 constexpr int kGroupCount = 4;
 constexpr int kMachineCount = 12;
 
@@ -187,7 +189,7 @@ constexpr int kWaveformSamples = 2048;  // at 2560 Hz
 constexpr int kAnalysisPeriod = 4 * 3600;
 // Trend samples and stored analyses reach back this far before "now".
 constexpr int kHistorySeconds = 400 * 86400;
-}  // namespace TesmoSimDemo
+}  // namespace demo
 
 // Facts of the edge plant, which holds what is hard to carry through: texts
 // with a double quote, a backslash, a tab and Windows-1252 letters ("\x80" is
@@ -200,7 +202,7 @@ constexpr int kHistorySeconds = 400 * 86400;
 //
 // Groups, in catalogue order: kGroupQuoted (E-1, E-2), kGroupLetters (E-3,
 // E-4, the first twin), kGroupAccented (the accented pump, the later twin).
-namespace TesmoSimEdge {
+namespace edge {
 constexpr int kGroupCount = 3;
 constexpr int kMachineCount = 7;
 
@@ -250,4 +252,6 @@ constexpr int kVarDropout = 76;   // a level with NaN samples among its trend
 // (262240 - 43) / 4 values, the most an analysis reply can hold.
 constexpr int kSpectrumPosition = 11;  // among the pump's analyses
 constexpr int kLargestSpectrumValues = 65549;
-}  // namespace TesmoSimEdge
+}  // namespace edge
+
+}  // namespace tesmosim

@@ -20,28 +20,28 @@ void OnStopSignal(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    strTesmoSimOptions options;
+    tesmosim::strTesmoSimOptions options;
     std::string error;
-    switch (ParseCommandLine(argc, argv, &options, &error)) {
-        case eCommandLine::Help:
-            std::fputs(UsageText(), stdout);
+    switch (tesmosim::ParseCommandLine(argc, argv, &options, &error)) {
+        case tesmosim::eCommandLine::Help:
+            std::fputs(tesmosim::UsageText(), stdout);
             return 0;
-        case eCommandLine::Error:
+        case tesmosim::eCommandLine::Error:
             std::fprintf(stderr, "tesmo-sim: %s (see --help)\n", error.c_str());
             return 2;
-        case eCommandLine::Run:
+        case tesmosim::eCommandLine::Run:
             break;
     }
     std::signal(SIGINT, OnStopSignal);
     std::signal(SIGTERM, OnStopSignal);
-    TesmoSim simulator;
+    tesmosim::TesmoSim simulator;
     if (!simulator.Start(options)) {
         std::fprintf(stderr, "tesmo-sim: cannot listen on %s:%d\n", options.bind.c_str(),
                      options.port);
         return 1;
     }
     std::printf("tesmo-sim listening on %s:%d (plant %s, protocol %d, catalogue %d bytes)\n",
-                options.bind.c_str(), simulator.GetPort(), PlantName(options.plant),
+                options.bind.c_str(), simulator.GetPort(), tesmosim::PlantName(options.plant),
                 options.version, simulator.GetCatalogueSize());
     std::fflush(stdout);
     const auto kPoll = std::chrono::milliseconds(100);

@@ -7,6 +7,8 @@
 
 #include "SimTestSupport.h"
 
+namespace tesmosim {
+
 namespace {
 
 struct strDecoded {
@@ -76,12 +78,12 @@ TEST_F(AnalysisReply, AnswersTheLatestStoredResultInsideTheWindow) {
     ASSERT_FALSE(latest.empty);
     EXPECT_EQ(latest.type, tesmo::kWireSpectrum);
     EXPECT_LE(latest.time, kTestNow);
-    EXPECT_GT(latest.time, kTestNow - TesmoSimDemo::kAnalysisPeriod);
+    EXPECT_GT(latest.time, kTestNow - demo::kAnalysisPeriod);
     EXPECT_TRUE(Analysis(0, 0, latest.time + 1, kTestNow).empty)
         << "nothing stored after the latest";
     strDecoded earlier = Analysis(0, 0, kTestNow - 86400, latest.time - 1);
     ASSERT_FALSE(earlier.empty);
-    EXPECT_EQ(latest.time - earlier.time, TesmoSimDemo::kAnalysisPeriod);
+    EXPECT_EQ(latest.time - earlier.time, demo::kAnalysisPeriod);
     strDecoded exact = Analysis(0, 0, earlier.time, earlier.time);
     EXPECT_EQ(exact.time, earlier.time) << "a window of one second finds the result stored then";
     EXPECT_EQ(exact.values, earlier.values) << "the same stored result every time";
@@ -93,7 +95,7 @@ TEST_F(AnalysisReply, EmptyReplyIsExactlyFourteenBytes) {
     EXPECT_TRUE(Analysis(0, 0, kTestNow - 600, kTestNow - 3600).empty) << "from after to";
     EXPECT_TRUE(Analysis(0, 99, kTestNow - 86400, kTestNow).empty) << "no such definition";
     EXPECT_TRUE(Analysis(99, 0, kTestNow - 86400, kTestNow).empty) << "no such machine";
-    int stopped = MachinePosition(plant, TesmoSimDemo::kMachineStopped);
+    int stopped = MachinePosition(plant, demo::kMachineStopped);
     EXPECT_TRUE(Analysis(stopped, 0, kTestNow - 86400, kTestNow).empty)
         << "a stopped machine stores none";
     EXPECT_EQ(AnnouncedLength(reply), tesmo::kAnalisisEmptyReply);
@@ -101,8 +103,8 @@ TEST_F(AnalysisReply, EmptyReplyIsExactlyFourteenBytes) {
 
 TEST_F(AnalysisReply, SpectrumHasItsLinesAndPeaksAtRunningSpeedHarmonics) {
     strDecoded spectrum = Analysis(0, 0, kTestNow - 86400, kTestNow);
-    ASSERT_EQ(spectrum.values.size(), static_cast<std::size_t>(TesmoSimDemo::kSpectrumLines));
-    EXPECT_NEAR(spectrum.rpm, TesmoSimDemo::kPumpSpeedRpm, TesmoSimDemo::kPumpSpeedRpm * 0.01);
+    ASSERT_EQ(spectrum.values.size(), static_cast<std::size_t>(demo::kSpectrumLines));
+    EXPECT_NEAR(spectrum.rpm, demo::kPumpSpeedRpm, demo::kPumpSpeedRpm * 0.01);
     EXPECT_GT(spectrum.kw, 0.0f);
     double resolution = Resolution(spectrum);
     double f1 = spectrum.rpm / 60.0;
@@ -117,7 +119,7 @@ TEST_F(AnalysisReply, SpectrumHasItsLinesAndPeaksAtRunningSpeedHarmonics) {
 }
 
 TEST_F(AnalysisReply, BearingFaultShowsDefectTonesOthersDoNot) {
-    int gearbox = MachinePosition(plant, TesmoSimDemo::kMachineBearingFault);
+    int gearbox = MachinePosition(plant, demo::kMachineBearingFault);
     // The gearbox's definition 6: envelope spectrum at its faulty point.
     strDecoded faulty = Analysis(gearbox, 6, kTestNow - 86400, kTestNow);
     ASSERT_FALSE(faulty.empty);
@@ -138,7 +140,7 @@ TEST_F(AnalysisReply, WaveformCarriesItsSamplesAndSwingsAroundZero) {
     strDecoded waveform = Analysis(0, 1, kTestNow - 86400, kTestNow);
     ASSERT_FALSE(waveform.empty);
     EXPECT_EQ(waveform.type, tesmo::kWireWaveform);
-    ASSERT_EQ(waveform.values.size(), static_cast<std::size_t>(TesmoSimDemo::kWaveformSamples));
+    ASSERT_EQ(waveform.values.size(), static_cast<std::size_t>(demo::kWaveformSamples));
     double sum = 0;
     float highest = 0;
     for (float value : waveform.values) {
@@ -150,3 +152,5 @@ TEST_F(AnalysisReply, WaveformCarriesItsSamplesAndSwingsAroundZero) {
 }
 
 }  // namespace
+
+}  // namespace tesmosim

@@ -7,6 +7,8 @@
 #include "CatalogueWalk.h"
 #include "SimTestSupport.h"
 
+namespace tesmosim {
+
 namespace {
 
 struct strEncoded {
@@ -28,15 +30,15 @@ strEncoded Encode(eSimPlant which, std::uint32_t seed = 1) {
 }
 
 TEST(CatalogueReply, DemoPlantWalksToTheExactEndWithValidReferences) {
-    strEncoded demo = Encode(eSimPlant::Demo);
-    ASSERT_TRUE(demo.walkedWhole);
-    EXPECT_EQ(AnnouncedLength(demo.catalogue), demo.catalogue.size() - tesmo::kHeaderSize);
-    ASSERT_EQ(demo.walked.groups.size(), static_cast<std::size_t>(TesmoSimDemo::kGroupCount));
-    ASSERT_EQ(demo.walked.machines.size(), static_cast<std::size_t>(TesmoSimDemo::kMachineCount));
-    EXPECT_EQ(demo.walked.groups[1], TesmoSimDemo::kGroupFans);
+    strEncoded encoded = Encode(eSimPlant::Demo);
+    ASSERT_TRUE(encoded.walkedWhole);
+    EXPECT_EQ(AnnouncedLength(encoded.catalogue), encoded.catalogue.size() - tesmo::kHeaderSize);
+    ASSERT_EQ(encoded.walked.groups.size(), static_cast<std::size_t>(demo::kGroupCount));
+    ASSERT_EQ(encoded.walked.machines.size(), static_cast<std::size_t>(demo::kMachineCount));
+    EXPECT_EQ(encoded.walked.groups[1], demo::kGroupFans);
     std::set<int> groupsWithMachines;
     int previousGroup = 0;
-    for (const strWalkedMachine& machine : demo.walked.machines) {
+    for (const strWalkedMachine& machine : encoded.walked.machines) {
         EXPECT_TRUE(machine.referencesValid) << machine.name;
         EXPECT_GE(machine.group, previousGroup) << "machines of a group are listed together";
         previousGroup = machine.group;
@@ -45,40 +47,38 @@ TEST(CatalogueReply, DemoPlantWalksToTheExactEndWithValidReferences) {
         EXPECT_GT(machine.specials, 0);
         EXPECT_GT(machine.analyses, 0);
     }
-    EXPECT_EQ(groupsWithMachines.count(2), 0u)
-        << "the group " << TesmoSimDemo::kGroupEmpty << " is empty";
+    EXPECT_EQ(groupsWithMachines.count(2), 0u) << "the group " << demo::kGroupEmpty << " is empty";
     EXPECT_EQ(groupsWithMachines.size(), 3u);
 }
 
 TEST(CatalogueReply, DemoPumpLayoutMatchesThePublishedFacts) {
-    strEncoded demo = Encode(eSimPlant::Demo);
-    ASSERT_TRUE(demo.walkedWhole);
-    const strWalkedMachine& pump = demo.walked.machines[0];
-    EXPECT_EQ(pump.name, TesmoSimDemo::kMachineNormal);
-    EXPECT_EQ(pump.points, TesmoSimDemo::kPointCount);
-    EXPECT_EQ(pump.pointVariables, TesmoSimDemo::kPumpPointVariableCount);
-    EXPECT_EQ(pump.analyses, TesmoSimDemo::kPumpAnalysisCount);
+    strEncoded encoded = Encode(eSimPlant::Demo);
+    ASSERT_TRUE(encoded.walkedWhole);
+    const strWalkedMachine& pump = encoded.walked.machines[0];
+    EXPECT_EQ(pump.name, demo::kMachineNormal);
+    EXPECT_EQ(pump.points, demo::kPointCount);
+    EXPECT_EQ(pump.pointVariables, demo::kPumpPointVariableCount);
+    EXPECT_EQ(pump.analyses, demo::kPumpAnalysisCount);
     EXPECT_EQ(pump.digital + pump.analog + pump.rpm + pump.pointVariables + pump.specials,
-              TesmoSimDemo::kPumpVariableCount);
+              demo::kPumpVariableCount);
     // Values order: DIGITAL, ANALOG, RPM, point variables, SPECIALICED.
-    std::vector<int> expected = {TesmoSimDemo::kVarMotorRunning, TesmoSimDemo::kVarPressure,
-                                 TesmoSimDemo::kVarFlow,         TesmoSimDemo::kVarCurrent,
-                                 TesmoSimDemo::kVarSpeed,        TesmoSimDemo::kVarVelocity1H};
+    std::vector<int> expected = {demo::kVarMotorRunning, demo::kVarPressure, demo::kVarFlow,
+                                 demo::kVarCurrent,      demo::kVarSpeed,    demo::kVarVelocity1H};
     EXPECT_EQ(std::vector<int>(pump.numbers.begin(), pump.numbers.begin() + 6), expected);
-    EXPECT_EQ(pump.numbers.back(), TesmoSimDemo::kVarPhaseIndicator);
+    EXPECT_EQ(pump.numbers.back(), demo::kVarPhaseIndicator);
     EXPECT_EQ(pump.analysisKinds[0], tesmo::kWireSpectrum);
     EXPECT_EQ(pump.analysisKinds[1], tesmo::kWireWaveform);
     // The second pump's numbers are offset by 100.
-    EXPECT_EQ(demo.walked.machines[1].numbers[0], 100 + TesmoSimDemo::kVarMotorRunning);
+    EXPECT_EQ(encoded.walked.machines[1].numbers[0], 100 + demo::kVarMotorRunning);
 }
 
 TEST(CatalogueReply, LongMachineNameFillsItsWholeFieldWithoutTerminator) {
-    strEncoded demo = Encode(eSimPlant::Demo);
-    ASSERT_TRUE(demo.walkedWhole);
-    const std::string full = TesmoSimDemo::kMachineLongName;
+    strEncoded encoded = Encode(eSimPlant::Demo);
+    ASSERT_TRUE(encoded.walkedWhole);
+    const std::string full = demo::kMachineLongName;
     ASSERT_GT(full.size(), tesmo::kNameFieldSize);
-    EXPECT_EQ(demo.walked.machines[3].name, full.substr(0, tesmo::kNameFieldSize));
-    EXPECT_EQ(std::string(TesmoSimDemo::kMachineLongId), full.substr(0, tesmo::kNameFieldSize - 1));
+    EXPECT_EQ(encoded.walked.machines[3].name, full.substr(0, tesmo::kNameFieldSize));
+    EXPECT_EQ(std::string(demo::kMachineLongId), full.substr(0, tesmo::kNameFieldSize - 1));
 }
 
 TEST(CatalogueReply, LargePlantLiesJustUnderTheReplyBound) {
@@ -103,24 +103,24 @@ TEST(CatalogueReply, EmptyPlantHasNoRecordsButAKindsReplyOfOneByte) {
 }
 
 TEST(CatalogueReply, KindsReplyCarriesOneEntryPerSpecialVariable) {
-    strEncoded demo = Encode(eSimPlant::Demo);
-    ASSERT_TRUE(demo.walkedWhole);
+    strEncoded encoded = Encode(eSimPlant::Demo);
+    ASSERT_TRUE(encoded.walkedWhole);
     std::size_t expected = 0;
-    for (const strWalkedMachine& machine : demo.walked.machines)
+    for (const strWalkedMachine& machine : encoded.walked.machines)
         expected += tesmo::kSpecialKindsCountSize + tesmo::kSpecialKindEntrySize * machine.specials;
-    EXPECT_EQ(AnnouncedLength(demo.kinds), expected);
+    EXPECT_EQ(AnnouncedLength(encoded.kinds), expected);
     // The first pump's indicators: unbalance, misalignment, bearing, phase.
-    const unsigned char* first = Payload(demo.kinds);
+    const unsigned char* first = Payload(encoded.kinds);
     EXPECT_EQ(tesmo::LoadI16(first), 4);
     EXPECT_EQ(first[tesmo::kSpecialKindsCountSize + tesmo::kSpecialKindCodeOffset], 40);
 }
 
 TEST(CatalogueStamp, StableForPlantAndSeedAndChangesWithEither) {
-    std::int32_t demo = StampOfCatalogue(Encode(eSimPlant::Demo).catalogue, 1);
-    EXPECT_NE(demo, 0);
-    EXPECT_EQ(demo, StampOfCatalogue(Encode(eSimPlant::Demo).catalogue, 1));
-    EXPECT_NE(demo, StampOfCatalogue(Encode(eSimPlant::Large).catalogue, 1));
-    EXPECT_NE(demo, StampOfCatalogue(Encode(eSimPlant::Demo, 2).catalogue, 2));
+    std::int32_t encoded = StampOfCatalogue(Encode(eSimPlant::Demo).catalogue, 1);
+    EXPECT_NE(encoded, 0);
+    EXPECT_EQ(encoded, StampOfCatalogue(Encode(eSimPlant::Demo).catalogue, 1));
+    EXPECT_NE(encoded, StampOfCatalogue(Encode(eSimPlant::Large).catalogue, 1));
+    EXPECT_NE(encoded, StampOfCatalogue(Encode(eSimPlant::Demo, 2).catalogue, 2));
     EXPECT_NE(StampOfCatalogue(Encode(eSimPlant::Empty).catalogue, 1), 0);
 }
 
@@ -137,3 +137,5 @@ TEST(CatalogueStamp, ChangesWhenAnyRecordChanges) {
 }
 
 }  // namespace
+
+}  // namespace tesmosim

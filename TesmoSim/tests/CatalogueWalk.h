@@ -10,6 +10,8 @@
 
 #include "TesmoProtocol.h"
 
+namespace tesmosim {
+
 struct strWalkedMachine {
     std::string name;  // up to the first NUL or the whole 50-byte field
     int group = 0;
@@ -134,3 +136,5 @@ class CatalogueWalker {
     std::size_t size;
     std::size_t at = 0;
 };
+
+}  // namespace tesmosim

@@ -6,6 +6,8 @@
 
 #include "SimClientFixture.h"
 
+namespace tesmosim {
+
 namespace {
 
 // The client's time-out in these tests, and the slack allowed on top of it.
@@ -37,15 +39,15 @@ class SimFault : public SimClientTest, public ::testing::WithParamInterface<strF
     }
 
     bool Query(const std::string& exchange) {
-        strMachine* pump = Machine(TesmoSimDemo::kMachineNormal);
+        strMachine* pump = Machine(demo::kMachineNormal);
         if (exchange == "values") return client.Update(pump);
         if (exchange == "trend") {
             int count = 0;
-            return client.GetTrend(&count, pump, Variable(pump, TesmoSimDemo::kVarVelocity1H),
+            return client.GetTrend(&count, pump, Variable(pump, demo::kVarVelocity1H),
                                    kTestNow - 86400, kTestNow, 10, true);
         }
         strAnalisisData data;
-        return client.GetAnalisis(&data, pump, Analysis(pump, TesmoSimDemo::kAnalysisSpectrum),
+        return client.GetAnalisis(&data, pump, Analysis(pump, demo::kAnalysisSpectrum),
                                   kTestNow - 86400, kTestNow, false);
     }
 
@@ -103,14 +105,14 @@ TEST_F(SimFaultTiming, SlowAnswerWithinTheTimeoutSucceeds) {
     client.SetTimeout(kTimeoutSeconds);
     ASSERT_TRUE(sim.AddFault("values:slow=100"));
     auto start = std::chrono::steady_clock::now();
-    EXPECT_TRUE(client.Update(Machine(TesmoSimDemo::kMachineNormal)));
+    EXPECT_TRUE(client.Update(Machine(demo::kMachineNormal)));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
 }
 
 TEST_F(SimFaultTiming, EveryNthExchangeOnlyFails) {
     StartLoaded();
     ASSERT_TRUE(sim.AddFault("values:close:2"));
-    strMachine* pump = Machine(TesmoSimDemo::kMachineNormal);
+    strMachine* pump = Machine(demo::kMachineNormal);
     EXPECT_TRUE(client.Update(pump));
     EXPECT_FALSE(client.Update(pump));
     ASSERT_TRUE(client.Connect());
@@ -136,3 +138,5 @@ TEST_F(SimFaultTiming, FaultsFromTheOptionsApplyAndBadSpecsRefuseToStart) {
 }
 
 }  // namespace
+
+}  // namespace tesmosim

@@ -8,6 +8,8 @@
 
 #include "SimClientFixture.h"
 
+namespace tesmosim {
+
 namespace {
 
 class SimRoundTrip : public SimClientTest, public ::testing::WithParamInterface<bool> {
@@ -17,38 +19,37 @@ class SimRoundTrip : public SimClientTest, public ::testing::WithParamInterface<
 
 TEST_P(SimRoundTrip, LoadBuildsTheDemoPlantTree) {
     StartLoaded();
-    ASSERT_EQ(client.GetCountOfGroups(), TesmoSimDemo::kGroupCount);
-    EXPECT_STREQ(client.GetGroup(1)->name, TesmoSimDemo::kGroupFans);
+    ASSERT_EQ(client.GetCountOfGroups(), demo::kGroupCount);
+    EXPECT_STREQ(client.GetGroup(1)->name, demo::kGroupFans);
     strGroup* empty = client.GetGroup(2);
-    EXPECT_STREQ(empty->id, TesmoSimDemo::kGroupEmpty);
+    EXPECT_STREQ(empty->id, demo::kGroupEmpty);
     EXPECT_EQ(empty->countOfMachines, 0);
     EXPECT_EQ(empty->machines, nullptr);
     int machines = 0;
     for (int g = 0; g < client.GetCountOfGroups(); ++g)
         machines += client.GetGroup(g)->countOfMachines;
-    EXPECT_EQ(machines, TesmoSimDemo::kMachineCount);
-    EXPECT_NE(Machine(TesmoSimDemo::kMachineLongId), nullptr)
-        << "the long name cut to 49 characters";
+    EXPECT_EQ(machines, demo::kMachineCount);
+    EXPECT_NE(Machine(demo::kMachineLongId), nullptr) << "the long name cut to 49 characters";
 
-    strMachine* pump = Machine(TesmoSimDemo::kMachineNormal);
+    strMachine* pump = Machine(demo::kMachineNormal);
     ASSERT_NE(pump, nullptr);
-    ASSERT_EQ(pump->countOfVariables, TesmoSimDemo::kPumpVariableCount);
-    EXPECT_EQ(pump->countOfPoints, TesmoSimDemo::kPointCount);
-    EXPECT_EQ(pump->countOfAnalisis, TesmoSimDemo::kPumpAnalysisCount);
+    ASSERT_EQ(pump->countOfVariables, demo::kPumpVariableCount);
+    EXPECT_EQ(pump->countOfPoints, demo::kPointCount);
+    EXPECT_EQ(pump->countOfAnalisis, demo::kPumpAnalysisCount);
     EXPECT_STREQ(pump->variables[0].type, "DIGITAL");
     EXPECT_STREQ(pump->variables[1].units, "bar");
     EXPECT_STREQ(pump->points[2].id, "2H");
-    strVariable* velocity = Variable(pump, TesmoSimDemo::kVarVelocity1H);
+    strVariable* velocity = Variable(pump, demo::kVarVelocity1H);
     ASSERT_NE(velocity, nullptr);
     EXPECT_STREQ(velocity->name, "Velocity");
     EXPECT_STREQ(velocity->type, "VIBRATION");
     EXPECT_STREQ(velocity->units, "mm/s");
     EXPECT_TRUE(velocity->highEnable && velocity->highHighEnable);
     EXPECT_FLOAT_EQ(velocity->high, 7.1f);
-    EXPECT_STREQ(Variable(pump, TesmoSimDemo::kVarTemperature1H)->type, "ANALOG");
-    EXPECT_STREQ(Variable(pump, TesmoSimDemo::kVarDisplacement1X)->name, "Displacement 1X");
-    EXPECT_STREQ(Variable(pump, TesmoSimDemo::kVarUnknownName)->name, "Curtosis");
-    EXPECT_STREQ(Variable(pump, TesmoSimDemo::kVarSpeed)->type, "RPM");
+    EXPECT_STREQ(Variable(pump, demo::kVarTemperature1H)->type, "ANALOG");
+    EXPECT_STREQ(Variable(pump, demo::kVarDisplacement1X)->name, "Displacement 1X");
+    EXPECT_STREQ(Variable(pump, demo::kVarUnknownName)->name, "Curtosis");
+    EXPECT_STREQ(Variable(pump, demo::kVarSpeed)->type, "RPM");
 }
 
 TEST_P(SimRoundTrip, EveryAnalogAndVibrationVariableHasAlarmLevels) {
@@ -72,24 +73,24 @@ TEST_P(SimRoundTrip, EveryAnalogAndVibrationVariableHasAlarmLevels) {
 
 TEST_P(SimRoundTrip, DiagnosticKindsAndAnalysisDefinitionsArrive) {
     StartLoaded();
-    strMachine* pump = Machine(TesmoSimDemo::kMachineNormal);
+    strMachine* pump = Machine(demo::kMachineNormal);
     ASSERT_NE(pump, nullptr);
-    EXPECT_STREQ(Variable(pump, TesmoSimDemo::kVarUnbalance)->type, "UNBALANCE");
-    EXPECT_STREQ(Variable(pump, TesmoSimDemo::kVarMisalignment)->type, "MISALIGMENT");
-    EXPECT_STREQ(Variable(pump, TesmoSimDemo::kVarBearing)->type, "BEARING");
-    EXPECT_STREQ(Variable(pump, TesmoSimDemo::kVarBearing)->units, "gE");
-    EXPECT_STREQ(Variable(pump, TesmoSimDemo::kVarPhaseIndicator)->units, "degrees");
-    strMachine* odd = Machine(TesmoSimDemo::kMachineUnknownKind);
+    EXPECT_STREQ(Variable(pump, demo::kVarUnbalance)->type, "UNBALANCE");
+    EXPECT_STREQ(Variable(pump, demo::kVarMisalignment)->type, "MISALIGMENT");
+    EXPECT_STREQ(Variable(pump, demo::kVarBearing)->type, "BEARING");
+    EXPECT_STREQ(Variable(pump, demo::kVarBearing)->units, "gE");
+    EXPECT_STREQ(Variable(pump, demo::kVarPhaseIndicator)->units, "degrees");
+    strMachine* odd = Machine(demo::kMachineUnknownKind);
     ASSERT_NE(odd, nullptr);
     EXPECT_STREQ(odd->variables[odd->countOfVariables - 1].type, "SPECIALICED");
-    strAnalisis* spectrum = Analysis(pump, TesmoSimDemo::kAnalysisSpectrum);
+    strAnalisis* spectrum = Analysis(pump, demo::kAnalysisSpectrum);
     ASSERT_NE(spectrum, nullptr);
     EXPECT_EQ(spectrum->type, 'S');
-    EXPECT_EQ(spectrum->lines, TesmoSimDemo::kSpectrumLines);
+    EXPECT_EQ(spectrum->lines, demo::kSpectrumLines);
     EXPECT_STREQ(spectrum->magnitude, "Velocity");
-    strAnalisis* waveform = Analysis(pump, TesmoSimDemo::kAnalysisWaveform);
+    strAnalisis* waveform = Analysis(pump, demo::kAnalysisWaveform);
     ASSERT_NE(waveform, nullptr);
-    EXPECT_EQ(waveform->samples, TesmoSimDemo::kWaveformSamples);
+    EXPECT_EQ(waveform->samples, demo::kWaveformSamples);
 }
 
 TEST_P(SimRoundTrip, SecondLoadSeesTheSameStampAndKeepsTheTree) {
@@ -107,32 +108,32 @@ TEST_P(SimRoundTrip, UpdateBringsTheStatusesAndValuesOfEveryMachine) {
         for (int m = 0; m < group->countOfMachines; ++m)
             EXPECT_TRUE(client.Update(&group->machines[m]));
     }
-    EXPECT_EQ(Machine(TesmoSimDemo::kMachineNormal)->status, 0);
-    EXPECT_EQ(Machine(TesmoSimDemo::kMachineAlarm)->status, 1);
-    EXPECT_EQ(Machine(TesmoSimDemo::kMachineTrip)->status, 2);
-    EXPECT_EQ(Machine(TesmoSimDemo::kMachineStopped)->status, -1);
-    EXPECT_EQ(Machine(TesmoSimDemo::kMachineNormal)->auxState, 1);
-    EXPECT_EQ(Machine(TesmoSimDemo::kMachineStopped)->auxState, 0);
+    EXPECT_EQ(Machine(demo::kMachineNormal)->status, 0);
+    EXPECT_EQ(Machine(demo::kMachineAlarm)->status, 1);
+    EXPECT_EQ(Machine(demo::kMachineTrip)->status, 2);
+    EXPECT_EQ(Machine(demo::kMachineStopped)->status, -1);
+    EXPECT_EQ(Machine(demo::kMachineNormal)->auxState, 1);
+    EXPECT_EQ(Machine(demo::kMachineStopped)->auxState, 0);
 
     strSimPlant plant = BuildPlant(eSimPlant::Demo, options.seed);
     strSimContext context = TestContext(options.seed);
-    strMachine* pump = Machine(TesmoSimDemo::kMachineNormal);
+    strMachine* pump = Machine(demo::kMachineNormal);
     EXPECT_EQ(pump->variables[0].value, 1.0f) << "motor running";
-    EXPECT_FLOAT_EQ(Variable(pump, TesmoSimDemo::kVarPressure)->value,
+    EXPECT_FLOAT_EQ(Variable(pump, demo::kVarPressure)->value,
                     static_cast<float>(VariableValue(context, plant.machines[0],
                                                      plant.machines[0].analog[0], kTestNow)));
     EXPECT_FLOAT_EQ(
-        Variable(pump, TesmoSimDemo::kVarVelocity1H)->value,
+        Variable(pump, demo::kVarVelocity1H)->value,
         static_cast<float>(VariableValue(context, plant.machines[0],
                                          plant.machines[0].points[0].variables[0], kTestNow)));
     EXPECT_EQ(pump->analisis[0].status, 0);
-    EXPECT_EQ(Machine(TesmoSimDemo::kMachineStopped)->variables[0].value, 0.0f) << "motor off";
+    EXPECT_EQ(Machine(demo::kMachineStopped)->variables[0].value, 0.0f) << "motor off";
 }
 
 TEST_P(SimRoundTrip, TrendMappedAndUnmapped) {
     StartLoaded();
-    strMachine* pump = Machine(TesmoSimDemo::kMachineNormal);
-    strVariable* velocity = Variable(pump, TesmoSimDemo::kVarVelocity1H);
+    strMachine* pump = Machine(demo::kMachineNormal);
+    strVariable* velocity = Variable(pump, demo::kVarVelocity1H);
     int count = -1;
     ASSERT_TRUE(client.GetTrend(&count, pump, velocity, kTestNow - 86400, kTestNow, 24, true));
     EXPECT_EQ(count, 24);
@@ -159,23 +160,23 @@ TEST_P(SimRoundTrip, TrendMappedAndUnmapped) {
 
 TEST_P(SimRoundTrip, AnalysisLatestInWindowAndEmptyWindow) {
     StartLoaded();
-    strMachine* pump = Machine(TesmoSimDemo::kMachineNormal);
+    strMachine* pump = Machine(demo::kMachineNormal);
     strAnalisisData data;
-    ASSERT_TRUE(client.GetAnalisis(&data, pump, Analysis(pump, TesmoSimDemo::kAnalysisSpectrum),
+    ASSERT_TRUE(client.GetAnalisis(&data, pump, Analysis(pump, demo::kAnalysisSpectrum),
                                    kTestNow - 86400, kTestNow, false));
     EXPECT_EQ(data.type, 'E');
-    EXPECT_EQ(data.count, TesmoSimDemo::kSpectrumLines);
-    EXPECT_GT(data.time, kTestNow - TesmoSimDemo::kAnalysisPeriod);
+    EXPECT_EQ(data.count, demo::kSpectrumLines);
+    EXPECT_GT(data.time, kTestNow - demo::kAnalysisPeriod);
     EXPECT_LE(data.time, kTestNow);
-    EXPECT_NEAR(data.rpm, TesmoSimDemo::kPumpSpeedRpm, 30);
+    EXPECT_NEAR(data.rpm, demo::kPumpSpeedRpm, 30);
     float line = -1;
     EXPECT_TRUE(client.GetAnalisisData(&line, data.count - 1));
     EXPECT_GT(line, 0.0f);
-    ASSERT_TRUE(client.GetAnalisis(&data, pump, Analysis(pump, TesmoSimDemo::kAnalysisWaveform),
+    ASSERT_TRUE(client.GetAnalisis(&data, pump, Analysis(pump, demo::kAnalysisWaveform),
                                    kTestNow - 86400, kTestNow, false));
     EXPECT_EQ(data.type, 'F');
-    EXPECT_EQ(data.count, TesmoSimDemo::kWaveformSamples);
-    ASSERT_TRUE(client.GetAnalisis(&data, pump, Analysis(pump, TesmoSimDemo::kAnalysisSpectrum),
+    EXPECT_EQ(data.count, demo::kWaveformSamples);
+    ASSERT_TRUE(client.GetAnalisis(&data, pump, Analysis(pump, demo::kAnalysisSpectrum),
                                    kTestNow + 1, kTestNow + 86400, false));
     EXPECT_EQ(data.count, 0);
     EXPECT_FALSE(client.GetAnalisisData(&line, 0));
@@ -183,12 +184,12 @@ TEST_P(SimRoundTrip, AnalysisLatestInWindowAndEmptyWindow) {
 
 TEST_P(SimRoundTrip, OlderProtocolSkipsDigitalVariablesStampAndKinds) {
     StartLoaded(150);
-    strMachine* pump = Machine(TesmoSimDemo::kMachineNormal);
+    strMachine* pump = Machine(demo::kMachineNormal);
     ASSERT_NE(pump, nullptr);
-    EXPECT_EQ(pump->countOfVariables, TesmoSimDemo::kPumpVariableCount - 1);
+    EXPECT_EQ(pump->countOfVariables, demo::kPumpVariableCount - 1);
     EXPECT_EQ(pump->countOfDigital, 1);
     EXPECT_STREQ(pump->variables[0].type, "ANALOG");
-    EXPECT_STREQ(Variable(pump, TesmoSimDemo::kVarUnbalance)->type, "SPECIALICED");
+    EXPECT_STREQ(Variable(pump, demo::kVarUnbalance)->type, "SPECIALICED");
     ASSERT_TRUE(client.Update(pump));
     strSimPlant plant = BuildPlant(eSimPlant::Demo, options.seed);
     EXPECT_FLOAT_EQ(pump->variables[0].value,
@@ -198,15 +199,15 @@ TEST_P(SimRoundTrip, OlderProtocolSkipsDigitalVariablesStampAndKinds) {
     EXPECT_EQ(pump->status, 0);
     int count = -1;
     // Unmapped is not spoken below 200: the client asks for a mapped trend.
-    ASSERT_TRUE(client.GetTrend(&count, pump, Variable(pump, TesmoSimDemo::kVarVelocity1H),
+    ASSERT_TRUE(client.GetTrend(&count, pump, Variable(pump, demo::kVarVelocity1H),
                                 kTestNow - 86400, kTestNow, 24, false));
     EXPECT_EQ(count, 24);
     strAnalisisData data;
-    ASSERT_TRUE(client.GetAnalisis(&data, pump, Analysis(pump, TesmoSimDemo::kAnalysisSpectrum),
+    ASSERT_TRUE(client.GetAnalisis(&data, pump, Analysis(pump, demo::kAnalysisSpectrum),
                                    kTestNow - 86400, kTestNow, false));
-    EXPECT_EQ(data.count, TesmoSimDemo::kSpectrumLines);
+    EXPECT_EQ(data.count, demo::kSpectrumLines);
     ASSERT_TRUE(client.Load()) << "every load downloads the catalogue again";
-    EXPECT_EQ(client.GetCountOfGroups(), TesmoSimDemo::kGroupCount);
+    EXPECT_EQ(client.GetCountOfGroups(), demo::kGroupCount);
 }
 
 TEST_P(SimRoundTrip, LargeAndEmptyPlantsLoad) {
@@ -253,8 +254,7 @@ TEST_P(SimRoundTrip, StopEndsOpenConnectionsAndStartsAgain) {
     StartLoaded();
     sim.Stop();
     EXPECT_EQ(sim.GetPort(), 0);
-    EXPECT_FALSE(client.Update(Machine(TesmoSimDemo::kMachineNormal)))
-        << "the connection was closed";
+    EXPECT_FALSE(client.Update(Machine(demo::kMachineNormal))) << "the connection was closed";
     ASSERT_TRUE(sim.Start(options));
     client.Init("demo", "demo", "127.0.0.1", static_cast<unsigned short>(sim.GetPort()));
     EXPECT_TRUE(client.Connect());
@@ -264,3 +264,5 @@ INSTANTIATE_TEST_SUITE_P(Quiet, SimRoundTrip, ::testing::Values(false));
 INSTANTIATE_TEST_SUITE_P(Noise, SimRoundTrip, ::testing::Values(true));
 
 }  // namespace
+
+}  // namespace tesmosim

@@ -11,9 +11,11 @@
 #include "CatalogueWalk.h"
 #include "SimTestSupport.h"
 
+namespace tesmosim {
+
 namespace {
 
-using namespace TesmoSimEdge;
+using namespace edge;
 
 class EdgePlant : public ::testing::Test {
   protected:
@@ -64,7 +66,7 @@ TEST_F(EdgePlant, CatalogueWalksToTheEndWithEveryNameWhole) {
         EXPECT_TRUE(machine.referencesValid) << machine.name;
     // The pump's further point, variables and spectrum follow its own.
     const strWalkedMachine& pump = walked.machines[0];
-    EXPECT_EQ(pump.points, TesmoSimDemo::kPointCount + 1);
+    EXPECT_EQ(pump.points, demo::kPointCount + 1);
     EXPECT_EQ(pump.analyses, kSpectrumPosition + 1);
     EXPECT_EQ(pump.analysisKinds[kSpectrumPosition], tesmo::kWireSpectrum);
     for (int number : {kVarMeasure, kVarNaN, kVarPlusInf, kVarMinusInf, kVarDropout})
@@ -106,13 +108,13 @@ TEST_F(EdgePlant, ValuesReplyCarriesNaNAndInfinities) {
     EXPECT_TRUE(std::isnan(PumpValue(kVarNaN)));
     EXPECT_EQ(PumpValue(kVarPlusInf), INFINITY);
     EXPECT_EQ(PumpValue(kVarMinusInf), -INFINITY);
-    EXPECT_TRUE(std::isfinite(PumpValue(TesmoSimDemo::kVarPressure)));
+    EXPECT_TRUE(std::isfinite(PumpValue(demo::kVarPressure)));
 }
 
 TEST_F(EdgePlant, DropoutTrendMixesNaNWithNumbers) {
     strTrendRequest request;
     request.kind = tesmo::kKindAnalog;
-    request.index = static_cast<std::uint16_t>(kVarDropout - TesmoSimDemo::kVarPressure);
+    request.index = static_cast<std::uint16_t>(kVarDropout - demo::kVarPressure);
     request.from = static_cast<std::int32_t>(kTestNow - 86400);
     request.to = static_cast<std::int32_t>(kTestNow);
     std::vector<strSample> scratch;
@@ -156,3 +158,5 @@ TEST_F(EdgePlant, LargestSpectrumFillsAnAnalysisReplyToTheBound) {
 }
 
 }  // namespace
+
+}  // namespace tesmosim

@@ -6,6 +6,8 @@
 #include "CommandLine.h"
 #include "Faults.h"
 
+namespace tesmosim {
+
 namespace {
 
 TEST(FaultSpec, ParsesEveryExchangeAndKind) {
@@ -164,3 +166,5 @@ TEST(CommandLine, HelpDocumentsEveryOption) {
 }
 
 }  // namespace
+
+}  // namespace tesmosim

@@ -11,6 +11,8 @@
 #include "SimNoise.h"
 #include "SimTestSupport.h"
 
+namespace tesmosim {
+
 namespace {
 
 // For every byte of a message, the bits a client does not read.
@@ -263,3 +265,5 @@ INSTANTIATE_TEST_SUITE_P(Versions, Noise, ::testing::Values(200, 150),
                          });
 
 }  // namespace
+
+}  // namespace tesmosim

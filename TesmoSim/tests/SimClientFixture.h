@@ -9,6 +9,8 @@
 #include "TesmoClient.h"
 #include "TesmoSim.h"
 
+namespace tesmosim {
+
 class SimClientTest : public ::testing::Test {
   protected:
     // Starts the simulator at the fixed test time and points the client at it.
@@ -54,3 +56,5 @@ class SimClientTest : public ::testing::Test {
     TesmoSim sim;  // declared first: the client disconnects before the server stops
     TesmoClient client;
 };
+
+}  // namespace tesmosim

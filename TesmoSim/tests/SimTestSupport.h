@@ -9,6 +9,8 @@
 #include "Signals.h"
 #include "TesmoProtocol.h"
 
+namespace tesmosim {
+
 // A fixed "now" for deterministic answers: 2025-12-06T06:13:20Z.
 constexpr std::int64_t kTestNow = 1765001600;
 
@@ -17,8 +19,8 @@ inline strSimContext TestContext(std::uint32_t seed = 1, std::int64_t now = kTes
     context.seed = seed;
     context.now = now;
     context.trendPeriod = 600;
-    context.historySeconds = TesmoSimDemo::kHistorySeconds;
-    context.analysisPeriod = TesmoSimDemo::kAnalysisPeriod;
+    context.historySeconds = demo::kHistorySeconds;
+    context.analysisPeriod = demo::kAnalysisPeriod;
     return context;
 }
 
@@ -37,3 +39,5 @@ inline int MachinePosition(const strSimPlant& plant, const std::string& name) {
         if (plant.machines[m].name == name) return static_cast<int>(m);
     return -1;
 }
+
+}  // namespace tesmosim

@@ -11,6 +11,8 @@
 #include "SimTestSupport.h"
 #include "TesmoSim.h"
 
+namespace tesmosim {
+
 namespace {
 
 using namespace tesmo;
@@ -178,3 +180,5 @@ TEST_F(StrictRequest, CommandsOfTheCurrentProtocolEndTheConnectionOfAnOlderServe
 }
 
 }  // namespace
+
+}  // namespace tesmosim

@@ -6,6 +6,8 @@
 
 #include "SimTestSupport.h"
 
+namespace tesmosim {
+
 namespace {
 
 class TrendReply : public ::testing::Test {
@@ -99,8 +101,7 @@ TEST_F(TrendReply, RawReplyOfTheWholeHistoryStopsAtTheReplyBound) {
     EXPECT_EQ(static_cast<std::int64_t>(samples.size()), MaxTrendSamples());
     EXPECT_EQ(reply.size() - tesmo::kHeaderSize,
               tesmo::kTrendSamplesOffset + tesmo::kTrendSampleSize * samples.size());
-    EXPECT_GE(samples.front().time, kTestNow - TesmoSimDemo::kHistorySeconds)
-        << "oldest kept sample first";
+    EXPECT_GE(samples.front().time, kTestNow - demo::kHistorySeconds) << "oldest kept sample first";
     // A mapped request for more than fits is cut at the bound as well.
     EXPECT_EQ(static_cast<std::int64_t>(Velocity(0, kTestNow, 30000000, true).size()),
               MaxTrendSamples());
@@ -120,7 +121,7 @@ TEST_F(TrendReply, DigitalVariablesGiveOneWhileRunningAndZeroWhenStopped) {
          Trend(tesmo::kKindDigital, 0, 0, kTestNow - 86400, kTestNow, 0, false))
         EXPECT_EQ(sample.value, 1.0f);
     std::uint16_t stopped =
-        static_cast<std::uint16_t>(MachinePosition(plant, TesmoSimDemo::kMachineStopped));
+        static_cast<std::uint16_t>(MachinePosition(plant, demo::kMachineStopped));
     std::vector<strSample> off =
         Trend(tesmo::kKindDigital, 0, 0, kTestNow - 86400, kTestNow, 0, false, stopped);
     ASSERT_FALSE(off.empty());
@@ -128,3 +129,5 @@ TEST_F(TrendReply, DigitalVariablesGiveOneWhileRunningAndZeroWhenStopped) {
 }
 
 }  // namespace
+
+}  // namespace tesmosim

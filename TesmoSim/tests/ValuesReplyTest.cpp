@@ -5,6 +5,8 @@
 #include "CatalogueWalk.h"
 #include "SimTestSupport.h"
 
+namespace tesmosim {
+
 namespace {
 
 class ValuesReply : public ::testing::Test {
@@ -47,27 +49,20 @@ TEST_F(ValuesReply, MachineStatusesHoldAtEveryHourOfTwoDaysAndForOtherSeeds) {
         for (int hour = 0; hour < 48; ++hour) {
             strSimContext context = TestContext(seed, kTestNow + hour * 3600 + 17);
             SCOPED_TRACE(testing::Message() << "seed " << seed << " hour " << hour);
-            EXPECT_EQ(
-                MachineByte(TesmoSimDemo::kMachineNormal, context) & tesmo::kMachineStatusMask, 0);
-            EXPECT_EQ(
-                MachineByte(TesmoSimDemo::kMachineLongName, context) & tesmo::kMachineStatusMask,
-                0);
-            EXPECT_EQ(MachineByte(TesmoSimDemo::kMachineAlarm, context) & tesmo::kMachineStatusMask,
+            EXPECT_EQ(MachineByte(demo::kMachineNormal, context) & tesmo::kMachineStatusMask, 0);
+            EXPECT_EQ(MachineByte(demo::kMachineLongName, context) & tesmo::kMachineStatusMask, 0);
+            EXPECT_EQ(MachineByte(demo::kMachineAlarm, context) & tesmo::kMachineStatusMask, 1);
+            EXPECT_EQ(MachineByte(demo::kMachineBearingFault, context) & tesmo::kMachineStatusMask,
                       1);
-            EXPECT_EQ(MachineByte(TesmoSimDemo::kMachineBearingFault, context) &
-                          tesmo::kMachineStatusMask,
-                      1);
-            EXPECT_EQ(MachineByte(TesmoSimDemo::kMachineTrip, context) & tesmo::kMachineStatusMask,
-                      2);
-            EXPECT_EQ(
-                MachineByte(TesmoSimDemo::kMachineStopped, context) & tesmo::kMachineStatusMask,
-                tesmo::kMachineStatusUndefined);
+            EXPECT_EQ(MachineByte(demo::kMachineTrip, context) & tesmo::kMachineStatusMask, 2);
+            EXPECT_EQ(MachineByte(demo::kMachineStopped, context) & tesmo::kMachineStatusMask,
+                      tesmo::kMachineStatusUndefined);
         }
     }
 }
 
 TEST_F(ValuesReply, StoppedMachineReportsMotorOffSpeedZeroAndUndefinedStatuses) {
-    int position = MachinePosition(plant, TesmoSimDemo::kMachineStopped);
+    int position = MachinePosition(plant, demo::kMachineStopped);
     EncodeValues(TestContext(), plant, static_cast<std::uint16_t>(position), tesmo::Values, &reply);
     const unsigned char* at = Payload(reply) + tesmo::kMachineStatusSize;
     EXPECT_EQ(at[0], 0) << "DIGITAL motor running is off";
@@ -99,11 +94,11 @@ TEST_F(ValuesReply, RunningMachineEntriesFollowTheVariablesAndTheirLevels) {
     EXPECT_EQ(at[tesmo::kValueStatusOffset], tesmo::kValueCodeNormal);
     at += tesmo::kValueEntrySize * (pump.analog.size());
     float speed = tesmo::LoadF32(at);
-    EXPECT_NEAR(speed, TesmoSimDemo::kPumpSpeedRpm, TesmoSimDemo::kPumpSpeedRpm * 0.01);
+    EXPECT_NEAR(speed, demo::kPumpSpeedRpm, demo::kPumpSpeedRpm * 0.01);
 }
 
 TEST_F(ValuesReply, AlarmMachineShowsTheAlarmOnItsFaultyVariablesAndAnalyses) {
-    int position = MachinePosition(plant, TesmoSimDemo::kMachineAlarm);
+    int position = MachinePosition(plant, demo::kMachineAlarm);
     const strSimMachine& pump = plant.machines[position];
     strSimContext context = TestContext();
     EncodeValues(context, plant, static_cast<std::uint16_t>(position), tesmo::Values, &reply);
@@ -134,3 +129,5 @@ TEST_F(ValuesReply, UnknownMachinePositionGetsAnUndefinedMachineByteOnly) {
 }
 
 }  // namespace
+
+}  // namespace tesmosim

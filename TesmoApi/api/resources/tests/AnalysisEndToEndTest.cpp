@@ -6,7 +6,7 @@
 
 namespace {
 
-using namespace TesmoSimDemo;
+using namespace tesmosim::demo;
 
 class AnalysisEndToEndTest : public EndToEndTest {
   protected:

@@ -10,7 +10,7 @@
 
 namespace {
 
-using namespace TesmoSimEdge;
+using namespace tesmosim::edge;
 using Texts = std::vector<std::string>;
 
 // The edge plant's texts as the API writes them (UTF-8).
@@ -26,10 +26,10 @@ const std::string kGroupAccentedUtf8 = Utf8(kGroupAccented);
 class EdgeEndToEndTest : public EndToEndTest {
   protected:
     static void SetUpTestSuite() {
-        edgeSim.reset(new TesmoSim);
-        strTesmoSimOptions options;
+        edgeSim.reset(new tesmosim::TesmoSim);
+        tesmosim::strTesmoSimOptions options;
         options.now = kNow;
-        options.plant = eSimPlant::Edge;
+        options.plant = tesmosim::eSimPlant::Edge;
         ASSERT_TRUE(edgeSim->Start(options));
     }
     static void TearDownTestSuite() { edgeSim.reset(); }
@@ -47,10 +47,10 @@ class EdgeEndToEndTest : public EndToEndTest {
         return nullptr;
     }
 
-    static std::unique_ptr<TesmoSim> edgeSim;
+    static std::unique_ptr<tesmosim::TesmoSim> edgeSim;
 };
 
-std::unique_ptr<TesmoSim> EdgeEndToEndTest::edgeSim;
+std::unique_ptr<tesmosim::TesmoSim> EdgeEndToEndTest::edgeSim;
 
 TEST_F(EdgeEndToEndTest, GroupsAndMachinesCarryTheirNamesExactly) {
     strAnswer groups = Get("groups");

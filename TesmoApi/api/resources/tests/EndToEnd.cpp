@@ -12,15 +12,15 @@
 
 namespace {
 
-std::unique_ptr<TesmoSim> demoSim;
+std::unique_ptr<tesmosim::TesmoSim> demoSim;
 std::unique_ptr<Portavex> http;
 
 // Starts the shared servers before the first test and stops them after the last.
 class DemoEnvironment : public ::testing::Environment {
   public:
     void SetUp() override {
-        demoSim.reset(new TesmoSim);
-        strTesmoSimOptions options;
+        demoSim.reset(new tesmosim::TesmoSim);
+        tesmosim::strTesmoSimOptions options;
         options.now = kNow;
         ASSERT_TRUE(demoSim->Start(options));
         http.reset(StartHttp(kServiceResultsSize));
@@ -116,7 +116,7 @@ void EndToEndTest::ExpectError(const strAnswer& answer, int httpStatus, unsigned
     }
 }
 
-TesmoSim& EndToEndTest::DemoSim() {
+tesmosim::TesmoSim& EndToEndTest::DemoSim() {
     return *demoSim;
 }
 

@@ -66,7 +66,7 @@ class EndToEndTest : public ::testing::Test {
     // Expects an error document with this code and HTTP status.
     static void ExpectError(const strAnswer& answer, int httpStatus, unsigned code);
 
-    static TesmoSim& DemoSim();
+    static tesmosim::TesmoSim& DemoSim();
     static unsigned short HttpPort();
     // Points the configuration at a simulator on port.
     static void ConfigureServer(int port);

@@ -11,7 +11,7 @@
 
 namespace {
 
-using namespace TesmoSimDemo;
+using namespace tesmosim::demo;
 
 // One valid request per data resource.
 struct strResourceRequest {
@@ -80,8 +80,8 @@ TEST_F(FailureEndToEndTest, EveryResourceWorksAgainstTheSimulator) {
 }
 
 TEST_F(FailureEndToEndTest, ServerDown) {
-    TesmoSim stopped;
-    ASSERT_TRUE(stopped.Start(strTesmoSimOptions()));
+    tesmosim::TesmoSim stopped;
+    ASSERT_TRUE(stopped.Start(tesmosim::strTesmoSimOptions()));
     int port = stopped.GetPort();
     stopped.Stop();
     ConfigureServer(port);
@@ -148,13 +148,13 @@ class OlderProtocolTest : public EndToEndTest {
   protected:
     void SetUp() override {
         EndToEndTest::SetUp();
-        strTesmoSimOptions options;
+        tesmosim::strTesmoSimOptions options;
         options.now = kNow;
         options.version = 150;
         ASSERT_TRUE(older.Start(options));
         ConfigureServer(older.GetPort());
     }
-    TesmoSim older;
+    tesmosim::TesmoSim older;
 };
 
 TEST_F(OlderProtocolTest, ResourcesWorkWithoutDigitalVariables) {

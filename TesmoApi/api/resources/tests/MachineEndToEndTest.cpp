@@ -8,7 +8,7 @@
 
 namespace {
 
-using namespace TesmoSimDemo;
+using namespace tesmosim::demo;
 
 class MachineEndToEndTest : public EndToEndTest {};
 

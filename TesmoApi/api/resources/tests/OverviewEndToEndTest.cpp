@@ -6,7 +6,7 @@
 
 namespace {
 
-using namespace TesmoSimDemo;
+using namespace tesmosim::demo;
 using Ids = std::vector<std::string>;
 
 class OverviewEndToEndTest : public EndToEndTest {

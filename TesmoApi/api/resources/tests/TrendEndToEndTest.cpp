@@ -7,7 +7,7 @@
 
 namespace {
 
-using namespace TesmoSimDemo;
+using namespace tesmosim::demo;
 
 constexpr int kTrendPeriod = 600;  // the simulator's default sample period
 
