@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 
+#include "PlantFacts.h"
 #include "SimHash.h"
 #include "TesmoProtocol.h"
 
@@ -16,13 +17,6 @@ namespace {
 
 constexpr std::uint8_t kHighSide = tesmo::kLevelHighBit | tesmo::kLevelHighHighBit;
 constexpr std::uint8_t kBothSides = kHighSide | tesmo::kLevelLowBit | tesmo::kLevelLowLowBit;
-
-// Variable numbers: machine position * kNumbersPerMachine + a slot.
-constexpr int kNumbersPerMachine = 100;
-constexpr int kFirstDigitalSlot = 60;
-constexpr int kFirstAnalogSlot = 70;
-constexpr int kFirstRpmSlot = 80;
-constexpr int kFirstSpecialSlot = 90;
 
 constexpr bool SameText(const char* a, const char* b) {
     while (*a != '\0' && *a == *b) {
@@ -74,7 +68,8 @@ struct strMeasure {
     eSignal signal;
 };
 
-const strMeasure kVelocity = {"Velocidad", "mm/s", 11.0f, 7.1f, 2.8, eSignal::Level};
+const strMeasure kVelocity = {"Velocidad", demo::kVelocityUnits, 11.0f, demo::kVelocityHigh,
+                              2.8,         eSignal::Level};
 const strMeasure kAcceleration = {"Aceleracion", "g", 10.0f, 5.0f, 1.5, eSignal::Level};
 const strMeasure kEnvelope = {"Envolvente", "gE", 6.0f, 3.0f, 0.8, eSignal::Level};
 const strMeasure kTemperature = {"Temperatura",
@@ -215,26 +210,26 @@ class MachineBuilder {
 enum class eKind { Pump, Fan, Compressor, Gearbox };
 
 void BuildPump(MachineBuilder& add) {
-    add.Point(1, 'H', "Motor lado libre", {&kVelocity, &kAcceleration, &kEnvelope, &kTemperature},
-              1);
-    add.Point(1, 'V', "Motor lado libre", {&kVelocity});
+    add.Point(1, 'H', demo::kPointMotorFreeEnd,
+              {&kVelocity, &kAcceleration, &kEnvelope, &kTemperature}, 1);
+    add.Point(1, 'V', demo::kPointMotorFreeEnd, {&kVelocity});
     add.Point(2, 'H', "Motor lado acoplamiento",
               {&kVelocity, &kAcceleration, &kEnvelope, &kDisplacement, &kPhase}, 2);
     add.Point(2, 'A', "Motor lado acoplamiento", {&kVelocity});
     add.Point(3, 'H', "Bomba lado acoplamiento", {&kVelocity, &kEnvelope, &kKurtosis});
     add.Point(4, 'H', "Bomba lado libre", {&kVelocity, &kTemperature});
     add.Digital("Motor en marcha");
-    add.Analog("Presi\xF3n de descarga", "bar", BothLevels(12, 10, 3, 2), 6.5);
+    add.Analog(demo::kPressureName, demo::kPressureUnits, BothLevels(12, 10, 3, 2), 6.5);
     add.Analog("Caudal", "m\xB3/h", BothLevels(520, 480, 120, 80), 320);
     add.Analog("Corriente del motor", "A", HighLevels(180, 160), 110);
-    add.Rpm("Velocidad de giro", 2975);
-    add.Spectrum(0, 0, 1000, 800, 4, true);    // 0, 1
-    add.Spectrum(0, 2, 500, 400, 8, false);    // 2
-    add.Spectrum(2, 0, 1000, 800, 4, true);    // 3, 4
-    add.Spectrum(2, 1, 10000, 3200, 4, true);  // 5, 6
-    add.Spectrum(4, 0, 1000, 800, 4, true);    // 7, 8
-    add.Spectrum(4, 1, 500, 400, 8, false);    // 9
-    add.Spectrum(5, 0, 1000, 800, 4, false);   // 10
+    add.Rpm("Velocidad de giro", demo::kPumpSpeedRpm);
+    add.Spectrum(0, 0, 1000, demo::kSpectrumLines, 4, true);  // 0, 1
+    add.Spectrum(0, 2, 500, 400, 8, false);                   // 2
+    add.Spectrum(2, 0, 1000, 800, 4, true);                   // 3, 4
+    add.Spectrum(2, 1, 10000, 3200, 4, true);                 // 5, 6
+    add.Spectrum(4, 0, 1000, 800, 4, true);                   // 7, 8
+    add.Spectrum(4, 1, 500, 400, 8, false);                   // 9
+    add.Spectrum(5, 0, 1000, 800, 4, false);                  // 10
     add.Special("Desequilibrio", 2, 3, kKindUnbalance);
     add.Special("Desalineaci\xF3n", 2, 3, kKindMisalignment);
     add.Special("Rodamiento lado libre", 0, 2, kKindBearing);
@@ -242,7 +237,7 @@ void BuildPump(MachineBuilder& add) {
 }
 
 void BuildFan(MachineBuilder& add) {
-    add.Point(1, 'H', "Motor lado libre", {&kVelocity, &kEnvelope, &kTemperature});
+    add.Point(1, 'H', demo::kPointMotorFreeEnd, {&kVelocity, &kEnvelope, &kTemperature});
     add.Point(2, 'H', "Motor lado acoplamiento", {&kVelocity, &kAcceleration, &kEnvelope}, 1);
     add.Point(3, 'H', "Ventilador lado acoplamiento",
               {&kVelocity, &kEnvelope, &kDisplacement, &kPhase});
@@ -267,8 +262,8 @@ void BuildFan(MachineBuilder& add) {
 }
 
 void BuildCompressor(MachineBuilder& add) {
-    add.Point(1, 'H', "Motor lado libre", {&kVelocity, &kEnvelope, &kTemperature});
-    add.Point(1, 'V', "Motor lado libre", {&kVelocity});
+    add.Point(1, 'H', demo::kPointMotorFreeEnd, {&kVelocity, &kEnvelope, &kTemperature});
+    add.Point(1, 'V', demo::kPointMotorFreeEnd, {&kVelocity});
     add.Point(2, 'H', "Motor lado acoplamiento", {&kVelocity, &kAcceleration, &kEnvelope});
     add.Point(3, 'H', "Compresor lado acoplamiento",
               {&kVelocity, &kAcceleration, &kDisplacement, &kPhase}, 1);
@@ -392,19 +387,23 @@ strSimMachine BuildMachine(const strMachineSpec& spec, int position, std::uint32
 }
 
 const strMachineSpec kDemoMachines[] = {
-    {"P-101", 0, eKind::Pump, eCondition::Normal, eFault::None, 0},
-    {"P-102", 0, eKind::Pump, eCondition::Alarm, eFault::Misalignment, 2},
-    {"P-103", 0, eKind::Pump, eCondition::Stopped, eFault::None, 0},
+    {demo::kMachineNormal, 0, eKind::Pump, eCondition::Normal, eFault::None, 0},
+    {demo::kMachineAlarm, 0, eKind::Pump, eCondition::Alarm, eFault::Misalignment, 2},
+    {demo::kMachineStopped, 0, eKind::Pump, eCondition::Stopped, eFault::None, 0},
     {demo::kMachineLongName, 0, eKind::Pump, eCondition::Normal, eFault::None, 0},
-    {"P-105", 0, eKind::Pump, eCondition::Normal, eFault::None, 0},
-    {"V-201", 1, eKind::Fan, eCondition::Normal, eFault::None, 0},
-    {"V-202", 1, eKind::Fan, eCondition::Alarm, eFault::Unbalance, 2},
-    {"V-203", 1, eKind::Fan, eCondition::Normal, eFault::None, 0},
-    {"K-301", 3, eKind::Compressor, eCondition::Trip, eFault::Misalignment, 3},
-    {"K-302", 3, eKind::Compressor, eCondition::Normal, eFault::None, 0},
-    {"K-303", 3, eKind::Compressor, eCondition::Normal, eFault::None, 0},
-    {"R-304", 3, eKind::Gearbox, eCondition::Alarm, eFault::Bearing, 2},
+    {demo::kMachineUnknownKind, 0, eKind::Pump, eCondition::Normal, eFault::None, 0},
+    {demo::kMachineFan, 1, eKind::Fan, eCondition::Normal, eFault::None, 0},
+    {demo::kMachineFanAlarm, 1, eKind::Fan, eCondition::Alarm, eFault::Unbalance, 2},
+    {demo::kMachineFanLast, 1, eKind::Fan, eCondition::Normal, eFault::None, 0},
+    {demo::kMachineTrip, 3, eKind::Compressor, eCondition::Trip, eFault::Misalignment, 3},
+    {demo::kMachineCompressor, 3, eKind::Compressor, eCondition::Normal, eFault::None, 0},
+    {demo::kMachineCompressorLast, 3, eKind::Compressor, eCondition::Normal, eFault::None, 0},
+    {demo::kMachineBearingFault, 3, eKind::Gearbox, eCondition::Alarm, eFault::Bearing, 2},
 };
+static_assert(sizeof kDemoMachines / sizeof kDemoMachines[0] == demo::kMachineCount,
+              "the demo plant's machine count");
+static_assert(static_cast<int>(demo::kSpectrumLines * kSamplesPerLine) == demo::kWaveformSamples,
+              "the pump's first waveform has the samples of its spectrum's lines");
 
 strSimPlant BuildDemo(std::uint32_t seed) {
     strSimPlant plant;

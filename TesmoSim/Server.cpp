@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 
+#include "PlantFacts.h"
 #include "SimHash.h"
 #include "SimNoise.h"
 #include "TesmoProtocol.h"

@@ -15,10 +15,16 @@
 // With noise on, every byte of a reply that a client does not read is filled
 // with pseudo-random values instead of zeros.
 //
+// With a protocol version below 200 the catalogue still carries the DIGITAL
+// records and the values reply their entries (old servers send them; the
+// client steps over them), there is no stamp, no diagnostic kinds and no
+// unmapped trend: those requests, like any request the server does not
+// know, end the connection.
+//
 // Faults can be injected per exchange to test how clients cope with a
 // server that stalls, drops the connection, cuts or garbles its replies,
 // answers late or trickles them. The program tesmo-sim is a thin command
-// line around this class.
+// line around this class. What the plants hold is in PlantFacts.h.
 #pragma once
 
 #include <cstdint>
@@ -30,10 +36,10 @@ namespace tesmosim {
 
 // Which simulated plant the server answers for.
 enum class eSimPlant {
-    Demo,   // the demonstration plant described in demo below
+    Demo,   // the demonstration plant (demo in PlantFacts.h)
     Large,  // many machines; its catalogue reply lies just under the reply bound
     Empty,  // no groups and no machines
-    Edge,   // awkward texts and values, the largest analysis: see edge below
+    Edge,   // awkward texts and values, the largest analysis (edge in PlantFacts.h)
 };
 
 // Everything Start needs. The defaults suit tests: port 0 lets the system
@@ -106,152 +112,5 @@ class TesmoSim {
   private:
     std::unique_ptr<TesmoSimServer> server;
 };
-
-// Facts of the demo plant that tests and demonstrations rely on. Texts are
-// as the server sends them: Windows-1252, so "\xF3" is a lowercase o with an
-// acute accent.
-//
-// Groups, in catalogue order: Bombeo (5 machines), Ventilación (3),
-// Reserva (none), Compresión (4). Machines, in catalogue order:
-//   P-101 normal, P-102 alarm, P-103 stopped (undefined),
-//   the long-named pump (normal), P-105 normal,
-//   V-201 normal, V-202 alarm, V-203 normal,
-//   K-301 trip, K-302 normal, K-303 normal, R-304 alarm (bearing fault).
-// Statuses hold at every time and seed. The stopped machine reports speed 0,
-// its motor off, every status undefined, and it has no stored analyses.
-//
-// Variable numbers are machine position * 100 + a slot: the point variables
-// take 1, 2, 3 ... in point order, the DIGITAL variable 60, the ANALOG ones
-// 70, 71 ..., the RPM ones 80, 81, the SPECIALICED ones 90, 91 ...
-//
-// With a protocol version below 200 the catalogue still carries the DIGITAL
-// records and the values reply their entries (old servers send them; the
-// client steps over them), there is no stamp, no diagnostic kinds and no
-// unmapped trend: those requests, like any request the server does not
-// know, end the connection.
-//
-// The large plant has 16 groups ("\xC1rea 01" ...) of machines named
-// "L-0001 Bomba", "L-0002 Ventilador", "L-0003 Compresor", "L-0004 Reductor"
-// and so on, with the same layouts and numbering as the demo plant; its
-// catalogue reply lies within 14 bytes of the 262,240-byte reply bound.
-namespace demo {
-constexpr int kGroupCount = 4;
-constexpr int kMachineCount = 12;
-
-constexpr const char* kGroupPumps = "Bombeo";
-constexpr const char* kGroupFans = "Ventilaci\xF3n";
-constexpr const char* kGroupEmpty = "Reserva";
-constexpr const char* kGroupCompressors = "Compresi\xF3n";
-
-constexpr const char* kMachineNormal = "P-101";
-constexpr const char* kMachineAlarm = "P-102";
-constexpr const char* kMachineStopped = "P-103";
-constexpr const char* kMachineTrip = "K-301";
-constexpr const char* kMachineBearingFault = "R-304";  // gearbox, alarm, two RPM variables
-constexpr const char* kMachineUnknownKind = "P-105";   // one SPECIALICED variable of unknown kind
-// The long name fills the whole 50-byte text field without a terminator;
-// a client keeping 49 characters sees kMachineLongId.
-constexpr const char* kMachineLongName =
-    "P-104 Bomba de alimentaci\xF3n de agua a caldera principal";
-constexpr const char* kMachineLongId = "P-104 Bomba de alimentaci\xF3n de agua a caldera pri";
-
-// Variables of P-101 (every pump has the same layout, offset by 100 per
-// machine position). Points, in order: 1H, 1V, 2H, 2A, 3H, 4H.
-constexpr int kPointCount = 6;
-constexpr int kVarVelocity1H = 1;       // "Velocidad" at 1H, mm/s
-constexpr int kVarAcceleration1H = 2;   // "Aceleracion" at 1H, g
-constexpr int kVarEnvelope1H = 3;       // "Envolvente" at 1H, gE
-constexpr int kVarTemperature1H = 4;    // "Temperatura" at 1H, degrees Celsius
-constexpr int kVarDisplacement1X = 9;   // "Desplazamiento 1X" at 2H
-constexpr int kVarPhase1X = 10;         // "Fase 1X" at 2H
-constexpr int kVarUnknownName = 14;     // "Curtosis" at 3H: a name outside the server's table
-constexpr int kVarMotorRunning = 60;    // DIGITAL
-constexpr int kVarPressure = 70;        // ANALOG, bar
-constexpr int kVarFlow = 71;            // ANALOG, m3/h
-constexpr int kVarCurrent = 72;         // ANALOG, A
-constexpr int kVarSpeed = 80;           // RPM
-constexpr int kVarUnbalance = 90;       // SPECIALICED, kind UNBALANCE
-constexpr int kVarMisalignment = 91;    // SPECIALICED, kind MISALIGMENT
-constexpr int kVarBearing = 92;         // SPECIALICED, kind BEARING
-constexpr int kVarPhaseIndicator = 93;  // SPECIALICED, kind PHASE, units "degrees"
-constexpr int kPumpVariableCount = 25;  // with DIGITAL (protocol 200 and above)
-constexpr int kPumpPointVariableCount = 16;
-constexpr int kPumpAnalysisCount = 11;
-constexpr double kPumpSpeedRpm = 2975;
-
-// Analysis definitions of P-101: spectrum and waveform of the velocity at 1H.
-constexpr const char* kAnalysisSpectrum = "1/S";
-constexpr const char* kAnalysisWaveform = "1/W";
-constexpr int kSpectrumLines = 800;     // 0 to 1000 Hz
-constexpr int kWaveformSamples = 2048;  // at 2560 Hz
-// Stored analyses: one per definition every kAnalysisPeriod seconds, at a
-// per-definition offset below one hour; none in the future of "now".
-constexpr int kAnalysisPeriod = 4 * 3600;
-// Trend samples and stored analyses reach back this far before "now".
-constexpr int kHistorySeconds = 400 * 86400;
-}  // namespace demo
-
-// Facts of the edge plant, which holds what is hard to carry through: texts
-// with a double quote, a backslash, a tab and Windows-1252 letters ("\x80" is
-// the euro sign, "\x9C" the ligature oe), names of the largest size the
-// protocol carries (49 characters and their terminator in a 50-byte field),
-// ids whose UTF-8 form takes far more than 50 bytes, two machines that share
-// an id, values that are NaN or infinite, and the largest stored spectrum a
-// reply can carry. Its machines take the demo plant's layouts and numbering;
-// the pump E-1 has a further point and further ANALOG variables.
-//
-// Groups, in catalogue order: kGroupQuoted (E-1, E-2), kGroupLetters (E-3,
-// E-4, the first twin), kGroupAccented (the accented pump, the later twin).
-namespace edge {
-constexpr int kGroupCount = 3;
-constexpr int kMachineCount = 7;
-
-constexpr const char* kGroupQuoted = "Sala \"A\" C:\\planta";
-constexpr const char* kGroupLetters =
-    "Se\xF1"
-    "ales\t\x80 \x9C";
-// 49 characters, nearly all of them accented letters and typographic marks:
-// 87 bytes in UTF-8.
-constexpr const char* kGroupAccented =
-    "Secci\xF3n \xAB\xD1"
-    "and\xFA\xBB \xC1\xC9\xCD\xD3\xDA \xC0\xC8\xCC\xD2\xD9 \xC2\xCA\xCE\xD4\xDB "
-    "\xC4\xCB\xCF\xD6\xDC \x80\x9C\x8A\x8E \x91\x97\x92\x99";
-
-constexpr const char* kMachineQuote = "E-1 \"Bomba\"";          // pump, normal
-constexpr const char* kMachineBackslash = "E-2 C:\\Bombas\\2";  // fan, alarm
-constexpr const char* kMachineTab = "E-3\tCompresor";           // compressor, normal
-// 49 characters with a quote, a backslash and a tab: the longest name a field
-// carries with its terminator. Gearbox, normal.
-constexpr const char* kMachineFull = "E-4 \"Reductor\" C:\\linea\t7 - prueba de campo 12345";
-// 49 characters, 83 bytes in UTF-8: a pump (normal) in kGroupAccented,
-// sixth in the catalogue.
-constexpr const char* kMachineAccented =
-    "Bomba \xD1 \xABImpulsi\xF3n\xBB \xC1\xC9\xCD\xD3\xDA \xE0\xE8\xEC\xF2\xF9 "
-    "\xE2\xEA\xEE\xF4\xFB \xE4\xEB\xEF\xF6\xFC \x80\x85\x99\x96\x97";
-// Two machines with this id, both normal: a fan in kGroupLetters (fifth in
-// the catalogue), which every lookup by id finds first, and a pump in
-// kGroupAccented (seventh). Variables are numbered by position, so each has
-// variables and definitions the other lacks: the velocity at 1H and its
-// spectrum.
-constexpr const char* kMachineTwin = "E-5 Gemela";
-constexpr int kVarFirstTwinVelocity = 401;
-constexpr int kVarLaterTwinVelocity = 601;
-constexpr const char* kAnalysisFirstTwin = "401/S";
-constexpr const char* kAnalysisLaterTwin = "601/S";
-
-// The pump's further point (its seventh, number 5 'H') and its one variable.
-constexpr const char* kPointName = "Punto \"5\" \\ \t\xD1";
-constexpr const char* kMeasureName = "Medida \"pico\" \\ \x80";
-constexpr int kVarMeasure = 17;
-// The pump's further ANALOG variables.
-constexpr int kVarNaN = 73;       // always NaN
-constexpr int kVarPlusInf = 74;   // always +infinity
-constexpr int kVarMinusInf = 75;  // always -infinity
-constexpr int kVarDropout = 76;   // a level with NaN samples among its trend
-// The spectrum of the further point's variable: its stored results carry
-// (262240 - 43) / 4 values, the most an analysis reply can hold.
-constexpr int kSpectrumPosition = 11;  // among the pump's analyses
-constexpr int kLargestSpectrumValues = 65549;
-}  // namespace edge
 
 }  // namespace tesmosim

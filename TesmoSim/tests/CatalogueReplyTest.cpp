@@ -68,8 +68,8 @@ TEST(CatalogueReply, DemoPumpLayoutMatchesThePublishedFacts) {
     EXPECT_EQ(pump.numbers.back(), demo::kVarPhaseIndicator);
     EXPECT_EQ(pump.analysisKinds[0], tesmo::kWireSpectrum);
     EXPECT_EQ(pump.analysisKinds[1], tesmo::kWireWaveform);
-    // The second pump's numbers are offset by 100.
-    EXPECT_EQ(encoded.walked.machines[1].numbers[0], 100 + demo::kVarMotorRunning);
+    // The second pump's numbers are offset by kNumbersPerMachine.
+    EXPECT_EQ(encoded.walked.machines[1].numbers[0], kNumbersPerMachine + demo::kVarMotorRunning);
 }
 
 TEST(CatalogueReply, LongMachineNameFillsItsWholeFieldWithoutTerminator) {

@@ -37,15 +37,15 @@ TEST_P(SimRoundTrip, LoadBuildsTheDemoPlantTree) {
     EXPECT_EQ(pump->countOfPoints, demo::kPointCount);
     EXPECT_EQ(pump->countOfAnalisis, demo::kPumpAnalysisCount);
     EXPECT_STREQ(pump->variables[0].type, "DIGITAL");
-    EXPECT_STREQ(pump->variables[1].units, "bar");
+    EXPECT_STREQ(pump->variables[1].units, demo::kPressureUnits);
     EXPECT_STREQ(pump->points[2].id, "2H");
     strVariable* velocity = Variable(pump, demo::kVarVelocity1H);
     ASSERT_NE(velocity, nullptr);
     EXPECT_STREQ(velocity->name, "Velocity");
     EXPECT_STREQ(velocity->type, "VIBRATION");
-    EXPECT_STREQ(velocity->units, "mm/s");
+    EXPECT_STREQ(velocity->units, demo::kVelocityUnits);
     EXPECT_TRUE(velocity->highEnable && velocity->highHighEnable);
-    EXPECT_FLOAT_EQ(velocity->high, 7.1f);
+    EXPECT_FLOAT_EQ(velocity->high, demo::kVelocityHigh);
     EXPECT_STREQ(Variable(pump, demo::kVarTemperature1H)->type, "ANALOG");
     EXPECT_STREQ(Variable(pump, demo::kVarDisplacement1X)->name, "Displacement 1X");
     EXPECT_STREQ(Variable(pump, demo::kVarUnknownName)->name, "Curtosis");

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Plant.h"
+#include "PlantFacts.h"
 #include "Replies.h"
 #include "Signals.h"
 #include "TesmoProtocol.h"

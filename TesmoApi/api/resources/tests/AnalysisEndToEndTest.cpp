@@ -51,7 +51,7 @@ TEST_F(AnalysisEndToEndTest, ListIsNewestFirstAndThinnedOut) {
         EXPECT_EQ(kAnalysisSpectrum, item["analysis_id"]);
         EXPECT_EQ("spectrum", item["type"]);
         EXPECT_EQ(kSpectrumLines, item["lines"]);
-        EXPECT_EQ("Motor lado libre", item["point_name"]);
+        EXPECT_EQ(kPointMotorFreeEnd, item["point_name"]);
     }
 }
 
@@ -111,7 +111,8 @@ TEST_F(AnalysisEndToEndTest, AnalysisIsTheResultStoredInTheSecondEndingAtTheTime
         const ordered_json& document = answer.json;
         EXPECT_EQ((Names{"time", "machine", "point", "analysis", "data"}), Keys(document));
         EXPECT_EQ(stored, TimeOf(document));
-        EXPECT_EQ(ordered_json::parse("{\"id\":\"P-101\",\"name\":\"P-101\"}"),
+        EXPECT_EQ(ordered_json::parse(std::string("{\"id\":\"") + kMachineNormal +
+                                      "\",\"name\":\"" + kMachineNormal + "\"}"),
                   document["machine"]);
         EXPECT_EQ("1H", document["point"]["id"]);
         EXPECT_EQ((Names{"id", "magnitude", "units", "type", "lines", "fmin", "fmax", "rpm", "kw"}),

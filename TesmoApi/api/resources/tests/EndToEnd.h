@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "PlantFacts.h"
 #include "Portavex.h"
 #include "TesmoSim.h"
 

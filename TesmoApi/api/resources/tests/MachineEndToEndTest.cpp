@@ -26,7 +26,7 @@ TEST_F(MachineEndToEndTest, MachineDocumentDescribesThePump) {
     EXPECT_EQ((Names{"id", "name", "status", "group_id", "group_name", "points", "variables",
                      "analysis"}),
               Keys(machine));
-    EXPECT_EQ("P-101", machine["id"]);
+    EXPECT_EQ(kMachineNormal, machine["id"]);
     EXPECT_EQ("normal", machine["status"]);
     EXPECT_EQ(kGroupPumps, machine["group_id"]);
 
@@ -48,13 +48,13 @@ TEST_F(MachineEndToEndTest, MachineDocumentDescribesThePump) {
         (Names{"id", "name", "type", "unit", "status", "low_low_enable", "low_enable",
                "high_enable", "high_high_enable", "low_low", "low", "high", "high_high", "value"}),
         Keys(*pressure));
-    EXPECT_EQ("Presi\xC3\xB3n de descarga", (*pressure)["name"]);
+    EXPECT_EQ(Utf8(kPressureName), (*pressure)["name"]);
     EXPECT_TRUE((*pressure)["value"].is_number());
 
     const ordered_json* velocity = FindById(machine["variables"], std::to_string(kVarVelocity1H));
     ASSERT_NE(nullptr, velocity);
     EXPECT_EQ("1H", (*velocity)["point_id"]);
-    EXPECT_EQ("Motor lado libre", (*velocity)["point_name"]);
+    EXPECT_EQ(kPointMotorFreeEnd, (*velocity)["point_name"]);
 
     const ordered_json* spectrum = FindById(machine["analysis"], kAnalysisSpectrum);
     ASSERT_NE(nullptr, spectrum);
@@ -155,7 +155,8 @@ TEST_F(MachineEndToEndTest, UsageErrors) {
         ExpectError(missing, kHttpBadRequest, resource.code);
         EXPECT_EQ(resource.message, missing.json.value("error", ""));
         ExpectError(Get(resource.resource, {{"machine_id", ""}}), kHttpBadRequest, resource.code);
-        ExpectError(Get(resource.resource, {{"machine", "P-101"}}), kHttpBadRequest, resource.code);
+        ExpectError(Get(resource.resource, {{"machine", kMachineNormal}}), kHttpBadRequest,
+                    resource.code);
     }
 }
 

@@ -23,11 +23,11 @@ class OverviewEndToEndTest : public EndToEndTest {
 TEST_F(OverviewEndToEndTest, GroupsCarryTheWorstStatusOfTheirMachines) {
     strAnswer answer = Get("groups");
     ASSERT_EQ(kHttpOk, answer.status);
-    ordered_json expected = ordered_json::parse(
-        "[{\"name\":\"Bombeo\",\"id\":\"Bombeo\",\"status\":\"alarm\"},"
-        "{\"name\":\"Ventilaci\xC3\xB3n\",\"id\":\"Ventilaci\xC3\xB3n\",\"status\":\"alarm\"},"
-        "{\"name\":\"Reserva\",\"id\":\"Reserva\",\"status\":\"undefined\"},"
-        "{\"name\":\"Compresi\xC3\xB3n\",\"id\":\"Compresi\xC3\xB3n\",\"status\":\"trip\"}]");
+    auto group = [](const char* name, const char* status) {
+        return ordered_json{{"name", Utf8(name)}, {"id", Utf8(name)}, {"status", status}};
+    };
+    ordered_json expected = {group(kGroupPumps, "alarm"), group(kGroupFans, "alarm"),
+                             group(kGroupEmpty, "undefined"), group(kGroupCompressors, "trip")};
     EXPECT_EQ(expected, answer.json);
 }
 
@@ -37,8 +37,9 @@ TEST_F(OverviewEndToEndTest, MachinesWithoutFiltersListEveryMachineInCatalogueOr
     ASSERT_EQ(static_cast<size_t>(kMachineCount), answer.json.size());
     Ids ids;
     for (const ordered_json& entry : answer.json) ids.push_back(entry["id"]);
-    EXPECT_EQ((Ids{"P-101", "P-102", "P-103", Utf8(kMachineLongId), "P-105", "V-201", "V-202",
-                   "V-203", "K-301", "K-302", "K-303", "R-304"}),
+    EXPECT_EQ((Ids{kMachineNormal, kMachineAlarm, kMachineStopped, Utf8(kMachineLongId),
+                   kMachineUnknownKind, kMachineFan, kMachineFanAlarm, kMachineFanLast,
+                   kMachineTrip, kMachineCompressor, kMachineCompressorLast, kMachineBearingFault}),
               ids);
     const ordered_json& fan = answer.json[5];
     EXPECT_EQ((Names{"name", "id", "status", "group_id", "group_name"}), Keys(fan));
@@ -50,18 +51,20 @@ TEST_F(OverviewEndToEndTest, MachinesWithoutFiltersListEveryMachineInCatalogueOr
 }
 
 TEST_F(OverviewEndToEndTest, MachineFiltersAreExactAndCombine) {
-    EXPECT_EQ((Ids{"P-102", "V-202", "R-304"}), MachineIds({{"status", "alarm"}}));
-    EXPECT_EQ((Ids{"P-103"}), MachineIds({{"status", "undefined"}}));
+    EXPECT_EQ((Ids{kMachineAlarm, kMachineFanAlarm, kMachineBearingFault}),
+              MachineIds({{"status", "alarm"}}));
+    EXPECT_EQ((Ids{kMachineStopped}), MachineIds({{"status", "undefined"}}));
     EXPECT_EQ((Ids{}), MachineIds({{"status", "ALARM"}}));
-    EXPECT_EQ((Ids{"K-301", "K-302", "K-303", "R-304"}),
+    EXPECT_EQ((Ids{kMachineTrip, kMachineCompressor, kMachineCompressorLast, kMachineBearingFault}),
               MachineIds({{"group_id", Utf8(kGroupCompressors)}}));
-    EXPECT_EQ((Ids{"K-301"}),
+    EXPECT_EQ((Ids{kMachineTrip}),
               MachineIds({{"group_id", Utf8(kGroupCompressors)}, {"status", "trip"}}));
-    EXPECT_EQ((Ids{}), MachineIds({{"group_id", "Bombeo"}, {"status", "trip"}}));
+    EXPECT_EQ((Ids{}), MachineIds({{"group_id", kGroupPumps}, {"status", "trip"}}));
     EXPECT_EQ((Ids{}), MachineIds({{"group_id", kGroupEmpty}}));
     EXPECT_EQ((Ids{}), MachineIds({{"group_id", "bombeo"}}));
     // Query bytes that are not UTF-8 arrive read as Windows-1252, like the ids.
-    EXPECT_EQ((Ids{"V-201", "V-202", "V-203"}), MachineIds({{"group_id", kGroupFans}}));
+    EXPECT_EQ((Ids{kMachineFan, kMachineFanAlarm, kMachineFanLast}),
+              MachineIds({{"group_id", kGroupFans}}));
     EXPECT_EQ((Ids{}), MachineIds({{"group_id", "A \"quoted\" \\ group"}}));
     // An empty filter is off.
     EXPECT_EQ(static_cast<size_t>(kMachineCount), MachineIds({{"group_id", ""}}).size());
