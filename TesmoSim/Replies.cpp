@@ -268,17 +268,6 @@ void EncodeValues(const strSimContext& context, const strSimPlant& plant, std::u
     FinishMessage(message);
 }
 
-strTrendRequest ReadTrendRequest(const unsigned char* payload) {
-    strTrendRequest request;
-    request.kind = payload[kTrendKindOffset];
-    request.index = LoadU16(payload + kTrendIndexOffset);
-    request.subIndex = LoadU16(payload + kTrendSubIndexOffset);
-    request.from = LoadI32(payload + kTrendFromOffset);
-    request.to = LoadI32(payload + kTrendToOffset);
-    request.maxItems = LoadI32(payload + kTrendMaxItemsOffset);
-    return request;
-}
-
 void EncodeTrend(const strSimContext& context, const strSimPlant& plant, std::uint16_t position,
                  const strTrendRequest& request, std::uint32_t command, bool mapped,
                  std::vector<strSample>* samples, Bytes* message, SimNoise* noise) {
@@ -316,15 +305,6 @@ void EncodeTrend(const strSimContext& context, const strSimPlant& plant, std::ui
         at += kTrendSampleSize;
     }
     FinishMessage(message);
-}
-
-strAnalysisRequest ReadAnalysisRequest(const unsigned char* payload) {
-    strAnalysisRequest request;
-    request.position = LoadU16(payload + kAnalisisPositionOffset);
-    request.from = LoadI32(payload + kAnalisisFromOffset);
-    request.to = LoadI32(payload + kAnalisisToOffset);
-    request.flag = LoadI32(payload + kAnalisisFlagOffset);
-    return request;
 }
 
 void EncodeAnalysis(const strSimContext& context, const strSimPlant& plant, std::uint16_t position,

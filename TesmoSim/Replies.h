@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Plant.h"
+#include "Requests.h"
 #include "Signals.h"
 
 namespace tesmosim {
@@ -48,30 +49,11 @@ std::size_t ValuesPayloadSize(const strSimMachine& machine);
 void EncodeValues(const strSimContext& context, const strSimPlant& plant, std::uint16_t machine,
                   std::uint32_t command, Bytes* message, SimNoise* noise = nullptr);
 
-// A trend request's fields, as read from its payload.
-struct strTrendRequest {
-    std::uint8_t kind = 0;
-    std::uint16_t index = 0;
-    std::uint16_t subIndex = 0;
-    std::int32_t from = 0;
-    std::int32_t to = 0;
-    std::int32_t maxItems = 0;
-};
-strTrendRequest ReadTrendRequest(const unsigned char* payload);
-
 // Samples of the addressed variable (none when there is no such variable).
 // Mapped: thinned to maxItems; unmapped: raw, as many as fit.
 void EncodeTrend(const strSimContext& context, const strSimPlant& plant, std::uint16_t machine,
                  const strTrendRequest& request, std::uint32_t command, bool mapped,
                  std::vector<strSample>* scratch, Bytes* message, SimNoise* noise = nullptr);
-
-struct strAnalysisRequest {
-    std::uint16_t position = 0;
-    std::int32_t from = 0;
-    std::int32_t to = 0;
-    std::int32_t flag = 0;
-};
-strAnalysisRequest ReadAnalysisRequest(const unsigned char* payload);
 
 // The latest stored result in [from, to], or the empty reply.
 void EncodeAnalysis(const strSimContext& context, const strSimPlant& plant, std::uint16_t machine,

@@ -127,14 +127,15 @@ void TesmoSimServer::Serve(strConnection* connection) {
 
 bool TesmoSimServer::Login(strSession* session) {
     SimSocket socket = session->connection->socket;
-    unsigned char head[kLoginDataOffset];
-    if (!SimReceiveAll(socket, head, sizeof head, stopping)) return false;
-    if (LoadU32(head) != tesmo::Login) {
+    unsigned char received[kLoginDataOffset];
+    if (!SimReceiveAll(socket, received, sizeof received, stopping)) return false;
+    ByteView head(received, sizeof received);
+    if (head.U32(0) != tesmo::Login) {
         Log(session->connection, "first message is not a login");
         return false;
     }
-    std::size_t userLength = head[kLoginUserLengthOffset];
-    std::size_t passwordLength = head[kLoginPasswordLengthOffset];
+    std::size_t userLength = head.U8(kLoginUserLengthOffset);
+    std::size_t passwordLength = head.U8(kLoginPasswordLengthOffset);
     std::string credentials(userLength + passwordLength, '\0');
     if (!credentials.empty() &&
         !SimReceiveAll(socket, &credentials[0], credentials.size(), stopping))
@@ -152,33 +153,33 @@ bool TesmoSimServer::Login(strSession* session) {
 // sends ends the connection, with the reason in the verbose log.
 bool TesmoSimServer::Exchange(strSession* session) {
     SimSocket socket = session->connection->socket;
-    unsigned char header[kHeaderSize];
-    if (!SimReceiveAll(socket, header, sizeof header, stopping)) return false;
-    std::uint32_t command = LoadU32(header + kHeaderCommandOffset);
-    std::uint16_t machine = LoadU16(header + kHeaderMachineOffset);
-    std::uint32_t length = LoadU32(header + kHeaderLengthOffset);
+    unsigned char received[kHeaderSize];
+    if (!SimReceiveAll(socket, received, sizeof received, stopping)) return false;
+    strRequestHeader header = ReadRequestHeader(ByteView(received, sizeof received));
     const strRequestRule* rule =
-        FindRequestRule(command, options.version >= kCurrentProtocolVersion);
+        FindRequestRule(header.command, options.version >= kCurrentProtocolVersion);
     if (rule == nullptr) {
         Log(session->connection, "request 0x%08X with %u bytes not understood",
-            static_cast<unsigned>(command), static_cast<unsigned>(length));
+            static_cast<unsigned>(header.command), static_cast<unsigned>(header.length));
         return false;
     }
+    // A header that passes its rule announces a payload that fits the buffer.
     std::string why;
     unsigned char payload[kMaxRequestPayload] = {};
-    bool valid =
-        CheckRequestHeader(*rule, machine, length, LoadU32(header + kHeaderReservedOffset), &why);
-    if (valid && length > 0 && !SimReceiveAll(socket, payload, length, stopping)) return false;
-    if (!valid || !CheckRequestPayload(*rule, payload, &why)) {
-        Log(session->connection, "request 0x%08X refused: %s", static_cast<unsigned>(command),
-            why.c_str());
+    bool valid = CheckRequestHeader(*rule, header, &why);
+    if (valid && header.length > 0 && !SimReceiveAll(socket, payload, header.length, stopping))
+        return false;
+    ByteView request(payload, valid ? header.length : 0);
+    if (!valid || !CheckRequestPayload(*rule, request, &why)) {
+        Log(session->connection, "request 0x%08X refused: %s",
+            static_cast<unsigned>(header.command), why.c_str());
         return false;
     }
-    return Answer(session, *rule, machine, payload);
+    return Answer(session, *rule, header.machine, request);
 }
 
 bool TesmoSimServer::Answer(strSession* session, const strRequestRule& rule, std::uint16_t machine,
-                            const unsigned char* payload) {
+                            ByteView payload) {
     strSimContext context = Context();
     std::uint32_t command = rule.command;
     SimNoise* noise = session->noise;

@@ -65,7 +65,7 @@ class TesmoSimServer {
     bool Login(strSession* session);
     bool Exchange(strSession* session);
     bool Answer(strSession* session, const strRequestRule& rule, std::uint16_t machine,
-                const unsigned char* payload);
+                tesmo::ByteView payload);
     bool Deliver(strSession* session, eExchange exchange, const Bytes& message);
     bool Trickle(SimSocket socket, const Bytes& message, int gapMs);
     // Sleeps up to ms milliseconds; true when the server is stopping.

@@ -1,7 +1,8 @@
-// Bounded reading of received bytes. A ByteView is a window on a reply
-// payload or on one record inside it; every field read is checked against the
+// Bounded reading of received bytes. A ByteView is a window on a message, a
+// payload or one record inside it; every field read is checked against the
 // window's end and gives 0 (or an empty text) outside it, so a wrong length
-// can never make the client read beyond what it received.
+// can never make a reader look beyond what it received. The client reads the
+// server's replies through it, the simulator its clients' requests.
 #pragma once
 
 #include <cstddef>
@@ -37,6 +38,9 @@ class ByteView {
     }
     std::int16_t I16(std::size_t offset) const {
         return Contains(offset, 2) ? LoadI16(data_ + offset) : 0;
+    }
+    std::uint32_t U32(std::size_t offset) const {
+        return Contains(offset, 4) ? LoadU32(data_ + offset) : 0;
     }
     std::int32_t I32(std::size_t offset) const {
         return Contains(offset, 4) ? LoadI32(data_ + offset) : 0;
