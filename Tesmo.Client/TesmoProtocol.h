@@ -224,12 +224,30 @@ constexpr std::uint8_t kValueCodeAlarm = 1;
 constexpr std::uint8_t kValueCodeTrip = 2;
 constexpr std::uint8_t kValueCodeAlarmToo = 3;
 constexpr std::uint8_t kValueCodeTripToo = 4;
+constexpr std::uint8_t kValueCodeUndefined = 5;  // the first of the undefined codes
 constexpr std::uint8_t kValueBit4 = 0x10;
 constexpr std::uint8_t kValueBit5 = 0x20;
 constexpr std::uint8_t kValueBit6 = 0x40;
 constexpr std::uint8_t kValueBit7 = 0x80;
 
+// The status a value code stands for.
+inline std::int32_t StatusOfValueCode(std::uint8_t code) {
+    switch (code) {
+        case kValueCodeNormal:
+            return kStatusNormal;
+        case kValueCodeAlarm:
+        case kValueCodeAlarmToo:
+            return kStatusAlarm;
+        case kValueCodeTrip:
+        case kValueCodeTripToo:
+            return kStatusTrip;
+        default:
+            return kStatusUndefined;
+    }
+}
+
 // Analysis status byte: 0 normal, 1 alarm, 2 trip, anything else undefined.
+constexpr std::uint8_t kAnalisisStatusUndefined = 3;  // the first of the undefined bytes
 
 // ---------------------------------------------------------------------------
 // Trend request payload, 17 bytes: 0 u8 kind, 1 u16 index, 3 u16 subIndex,

@@ -159,7 +159,7 @@ int PutEntry(unsigned char** at, const strSimContext& context, const strSimMachi
     }
     (*at)[kValueStatusOffset] = code;
     *at += kValueEntrySize;
-    return StatusOfCode(code);
+    return StatusOfValueCode(code);
 }
 
 std::uint8_t MachineByte(const strSimMachine& machine, int worst) {
@@ -173,9 +173,9 @@ std::uint8_t MachineByte(const strSimMachine& machine, int worst) {
 std::uint8_t AnalysisByte(const strSimContext& context, const strSimMachine& machine,
                           const strSimAnalysis& analysis) {
     const strSimVariable& variable = machine.points[analysis.point].variables[analysis.variable];
-    int status = StatusOfCode(
+    int status = StatusOfValueCode(
         ValueCode(machine, variable, VariableValue(context, machine, variable, context.now)));
-    return status < 0 ? kAnalysisStatusUndefined : static_cast<std::uint8_t>(status);
+    return status < 0 ? kAnalisisStatusUndefined : static_cast<std::uint8_t>(status);
 }
 
 }  // namespace

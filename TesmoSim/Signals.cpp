@@ -191,7 +191,7 @@ double VariableValue(const strSimContext& context, const strSimMachine& machine,
 }
 
 std::uint8_t ValueCode(const strSimMachine& machine, const strSimVariable& variable, double value) {
-    if (!machine.Running()) return kValueCodeUndefined;
+    if (!machine.Running()) return tesmo::kValueCodeUndefined;
     const strSimLevels& levels = variable.levels;
     if ((levels.flags & tesmo::kLevelHighHighBit) && value >= levels.highHigh)
         return tesmo::kValueCodeTrip;
@@ -202,22 +202,6 @@ std::uint8_t ValueCode(const strSimMachine& machine, const strSimVariable& varia
     if ((levels.flags & tesmo::kLevelLowBit) && value <= levels.low)
         return tesmo::kValueCodeAlarmToo;
     return tesmo::kValueCodeNormal;
-}
-
-int StatusOfCode(std::uint8_t code) {
-    switch (code) {
-        case tesmo::kValueCodeNormal:
-            return tesmo::kStatusNormal;
-        case tesmo::kValueCodeAlarm:
-        case tesmo::kValueCodeAlarmToo:
-            return tesmo::kStatusAlarm;
-        case tesmo::kValueCodeTrip:
-        case tesmo::kValueCodeTripToo:
-            return tesmo::kStatusTrip;
-        default:
-            break;
-    }
-    return tesmo::kStatusUndefined;
 }
 
 double MachineSpeed(const strSimContext& context, const strSimMachine& machine, std::int64_t t) {

@@ -20,21 +20,13 @@ struct strSimContext {
     int analysisPeriod = 0;  // seconds between stored analyses of one definition
 };
 
-// Value status code of an undefined value (the protocol reads 5 to 15 as undefined).
-constexpr std::uint8_t kValueCodeUndefined = 5;
-// Analysis status byte of an undefined status (anything above trip).
-constexpr std::uint8_t kAnalysisStatusUndefined = 3;
-
 // The value of a variable of the machine at time t.
 double VariableValue(const strSimContext& context, const strSimMachine& machine,
                      const strSimVariable& variable, std::int64_t t);
 
 // The value status code (0 normal, 1/2 high alarm/trip, 3/4 low alarm/trip,
-// kValueCodeUndefined) of a value, from the variable's levels and flags.
+// the first undefined one) of a value, from the variable's levels and flags.
 std::uint8_t ValueCode(const strSimMachine& machine, const strSimVariable& variable, double value);
-
-// Status -1..2 that a value status code stands for.
-int StatusOfCode(std::uint8_t code);
 
 // Running speed of the machine's measured shaft (rpm) and its power (kW) at t.
 double MachineSpeed(const strSimContext& context, const strSimMachine& machine, std::int64_t t);

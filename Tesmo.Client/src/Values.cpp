@@ -21,27 +21,12 @@ std::int32_t AuxState(std::uint8_t code) {
     return kStatusUndefined;
 }
 
-std::int32_t ValueStatus(std::uint8_t code) {
-    switch (code) {
-        case kValueCodeNormal:
-            return kStatusNormal;
-        case kValueCodeAlarm:
-        case kValueCodeAlarmToo:
-            return kStatusAlarm;
-        case kValueCodeTrip:
-        case kValueCodeTripToo:
-            return kStatusTrip;
-        default:
-            return kStatusUndefined;
-    }
-}
-
 std::int32_t AnalisisStatus(std::uint8_t code) {
-    return code <= kStatusTrip ? static_cast<std::int32_t>(code) : kStatusUndefined;
+    return code < kAnalisisStatusUndefined ? static_cast<std::int32_t>(code) : kStatusUndefined;
 }
 
 void ApplyStatusByte(std::uint8_t status, strVariable* variable) {
-    variable->status = ValueStatus(status & kValueCodeMask);
+    variable->status = StatusOfValueCode(status & kValueCodeMask);
     variable->statusBit4 = (status & kValueBit4) ? 1 : 0;
     variable->statusBit5 = (status & kValueBit5) ? 1 : 0;
     variable->statusBit6 = (status & kValueBit6) ? 1 : 0;

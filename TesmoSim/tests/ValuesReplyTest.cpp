@@ -73,7 +73,7 @@ TEST_F(ValuesReply, StoppedMachineReportsMotorOffSpeedZeroAndUndefinedStatuses) 
          ++e)
         EXPECT_EQ(
             at[e * tesmo::kValueEntrySize + tesmo::kValueStatusOffset] & tesmo::kValueCodeMask,
-            kValueCodeUndefined);
+            tesmo::kValueCodeUndefined);
     std::uint8_t byte = Payload(reply)[0];
     EXPECT_EQ((byte >> tesmo::kMachineAuxStateShift) & tesmo::kMachineAuxStateMask,
               tesmo::kAuxStateOff);
