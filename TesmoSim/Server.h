@@ -36,7 +36,6 @@ class TesmoSimServer {
     void Stop();
 
     int Port() const { return port; }
-    std::int32_t Stamp() const { return running ? stamp : 0; }
     int CatalogueSize() const;
     FaultSet& Faults() { return faults; }
 

@@ -26,14 +26,6 @@ bool ResolveIpv4(const char* address, in_addr* out) {
     return true;
 }
 
-// The IPv4 socket address of address (a dotted address or a host name) and port.
-bool SocketAddress(const char* address, int port, sockaddr_in* out) {
-    std::memset(out, 0, sizeof *out);
-    out->sin_family = AF_INET;
-    out->sin_port = htons(static_cast<std::uint16_t>(port));
-    return ResolveIpv4(address, &out->sin_addr);
-}
-
 // "address:port" of an IPv4 peer in dotted form.
 std::string PeerText(const sockaddr_in& remote) {
     char text[sizeof "255.255.255.255:65535"];
@@ -45,9 +37,16 @@ std::string PeerText(const sockaddr_in& remote) {
 
 }  // namespace
 
+bool SimSocketAddress(const char* address, int port, sockaddr_in* out) {
+    std::memset(out, 0, sizeof *out);
+    out->sin_family = AF_INET;
+    out->sin_port = htons(static_cast<std::uint16_t>(port));
+    return ResolveIpv4(address, &out->sin_addr);
+}
+
 SimSocket SimListen(const char* address, int port, int* boundPort) {
     sockaddr_in local;
-    if (!SocketAddress(address, port, &local)) return kNoSocket;
+    if (!SimSocketAddress(address, port, &local)) return kNoSocket;
     SimNativeSocket s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (s == kSimNativeNone) return kNoSocket;
     SimSwitchOn(s, SOL_SOCKET, kSimListenAddressOption);
@@ -59,19 +58,6 @@ SimSocket SimListen(const char* address, int port, int* boundPort) {
         return kNoSocket;
     }
     *boundPort = ntohs(local.sin_port);
-    return static_cast<SimSocket>(s);
-}
-
-SimSocket SimConnect(const char* address, int port) {
-    sockaddr_in remote;
-    if (!SocketAddress(address, port, &remote)) return kNoSocket;
-    SimNativeSocket s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == kSimNativeNone) return kNoSocket;
-    if (connect(s, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
-        SimClose(static_cast<SimSocket>(s));
-        return kNoSocket;
-    }
-    SimSwitchOn(s, IPPROTO_TCP, TCP_NODELAY);
     return static_cast<SimSocket>(s);
 }
 

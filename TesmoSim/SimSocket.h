@@ -22,10 +22,6 @@ void SimSocketsStop();
 // in *boundPort. kNoSocket when the address does not resolve or cannot be bound.
 SimSocket SimListen(const char* address, int port, int* boundPort);
 
-// Connects to address:port, for tests and tools that talk to the simulator
-// byte by byte; kNoSocket when that fails.
-SimSocket SimConnect(const char* address, int port);
-
 // Accepts a pending connection; kNoSocket on error. The accepted socket
 // sends without Nagle delays. *peer receives "address:port" of the other side.
 SimSocket SimAccept(SimSocket listener, std::string* peer);

@@ -41,6 +41,10 @@ inline SimNativeSocket SimNative(SimSocket s) {
     return static_cast<SimNativeSocket>(s);
 }
 
+// The IPv4 socket address of address (a dotted address or a host name) and
+// port; false when the address does not resolve.
+bool SimSocketAddress(const char* address, int port, sockaddr_in* out);
+
 // Turns on the boolean socket option name at level on s.
 void SimSwitchOn(SimNativeSocket s, int level, int name);
 

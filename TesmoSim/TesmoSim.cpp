@@ -32,10 +32,6 @@ void TesmoSim::ClearFaults() {
     server->Faults().Clear();
 }
 
-int32_t TesmoSim::GetCatalogueStamp() const {
-    return server->Stamp();
-}
-
 int TesmoSim::GetCatalogueSize() const {
     return server->CatalogueSize();
 }

@@ -103,9 +103,6 @@ class TesmoSim {
     // Removes every fault.
     void ClearFaults();
 
-    // The catalogue stamp the server announces (0 when not running).
-    int32_t GetCatalogueStamp() const;
-
     // The size in bytes of the catalogue reply payload (0 when not running).
     int GetCatalogueSize() const;
 

@@ -33,6 +33,20 @@ bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
     return *a == *b;
 }
 
+// The name and type of a point variable from the server's measurement text.
+void TranslateMeasurement(const char* received, char* name, std::size_t nameSize, char* type,
+                          std::size_t typeSize) {
+    for (const strMeasurementName& entry : kMeasurementNames) {
+        if (EqualsIgnoringAsciiCase(received, entry.received)) {
+            CopyText(name, nameSize, entry.name);
+            CopyText(type, typeSize, entry.type);
+            return;
+        }
+    }
+    CopyText(name, nameSize, received);
+    CopyText(type, typeSize, kTypeVibration);
+}
+
 // The level flags byte at offset and the four levels after it.
 void ReadLevels(const ByteView& record, std::size_t offset, strVariable* variable) {
     std::uint8_t flags = record.U8(offset);
@@ -382,19 +396,6 @@ void ReleaseMachines(strMachine* machines, std::int32_t countOfMachines) {
         delete[] machines[m].variables;
     }
     delete[] machines;
-}
-
-void TranslateMeasurement(const char* received, char* name, std::size_t nameSize, char* type,
-                          std::size_t typeSize) {
-    for (const strMeasurementName& entry : kMeasurementNames) {
-        if (EqualsIgnoringAsciiCase(received, entry.received)) {
-            CopyText(name, nameSize, entry.name);
-            CopyText(type, typeSize, entry.type);
-            return;
-        }
-    }
-    CopyText(name, nameSize, received);
-    CopyText(type, typeSize, kTypeVibration);
 }
 
 const char* SpecialKindText(std::int8_t code) {

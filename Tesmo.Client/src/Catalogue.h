@@ -31,10 +31,6 @@ void ApplySpecialKinds(ByteView payload, strMachine* machines, std::int32_t coun
 // Releases the machines' own arrays and the machine array itself.
 void ReleaseMachines(strMachine* machines, std::int32_t countOfMachines);
 
-// The name and type of a point variable from the server's measurement text.
-void TranslateMeasurement(const char* received, char* name, std::size_t nameSize, char* type,
-                          std::size_t typeSize);
-
 // The text of a diagnostic kind code, or null for a code without one.
 const char* SpecialKindText(std::int8_t code);
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "SimSocket.h"
+#include "SimSocketNative.h"
 #include "SimTestSupport.h"
 #include "TesmoSim.h"
 
@@ -95,6 +95,20 @@ std::vector<strDamaged> DamagedRequests() {
     };
 }
 
+// A connection to the simulator on this machine; kNoSocket when it fails.
+SimSocket ConnectTo(int port) {
+    sockaddr_in remote;
+    if (!SimSocketAddress("127.0.0.1", port, &remote)) return kNoSocket;
+    SimNativeSocket s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s == kSimNativeNone) return kNoSocket;
+    if (connect(s, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
+        SimClose(static_cast<SimSocket>(s));
+        return kNoSocket;
+    }
+    SimSwitchOn(s, IPPROTO_TCP, TCP_NODELAY);
+    return static_cast<SimSocket>(s);
+}
+
 // A logged-in connection to the simulator, spoken to byte by byte.
 class StrictRequest : public ::testing::Test {
   protected:
@@ -108,7 +122,7 @@ class StrictRequest : public ::testing::Test {
     }
 
     SimSocket LoggedIn() {
-        SimSocket s = SimConnect("127.0.0.1", sim.GetPort());
+        SimSocket s = ConnectTo(sim.GetPort());
         if (s == kNoSocket) return s;
         Bytes login = {0, 0, 0, 0, 4, 4, 'd', 'e', 'm', 'o', 'd', 'e', 'm', 'o'};
         StoreU32(login.data(), Login);
