@@ -209,114 +209,114 @@ class MachineBuilder {
 
 enum class eKind { Pump, Fan, Compressor, Gearbox };
 
-void BuildPump(MachineBuilder& add) {
-    add.Point(1, 'H', demo::kPointMotorFreeEnd,
-              {&kVelocity, &kAcceleration, &kEnvelope, &kTemperature}, 1);
-    add.Point(1, 'V', demo::kPointMotorFreeEnd, {&kVelocity});
-    add.Point(2, 'H', "Motor lado acoplamiento",
-              {&kVelocity, &kAcceleration, &kEnvelope, &kDisplacement, &kPhase}, 2);
-    add.Point(2, 'A', "Motor lado acoplamiento", {&kVelocity});
-    add.Point(3, 'H', "Bomba lado acoplamiento", {&kVelocity, &kEnvelope, &kKurtosis});
-    add.Point(4, 'H', "Bomba lado libre", {&kVelocity, &kTemperature});
-    add.Digital("Motor en marcha");
-    add.Analog(demo::kPressureName, demo::kPressureUnits, BothLevels(12, 10, 3, 2), 6.5);
-    add.Analog("Caudal", "m\xB3/h", BothLevels(520, 480, 120, 80), 320);
-    add.Analog("Corriente del motor", "A", HighLevels(180, 160), 110);
-    add.Rpm("Velocidad de giro", demo::kPumpSpeedRpm);
-    add.Spectrum(0, 0, 1000, demo::kSpectrumLines, 4, true);  // 0, 1
-    add.Spectrum(0, 2, 500, 400, 8, false);                   // 2
-    add.Spectrum(2, 0, 1000, 800, 4, true);                   // 3, 4
-    add.Spectrum(2, 1, 10000, 3200, 4, true);                 // 5, 6
-    add.Spectrum(4, 0, 1000, 800, 4, true);                   // 7, 8
-    add.Spectrum(4, 1, 500, 400, 8, false);                   // 9
-    add.Spectrum(5, 0, 1000, 800, 4, false);                  // 10
-    add.Special("Desequilibrio", 2, 3, kKindUnbalance);
-    add.Special("Desalineaci\xF3n", 2, 3, kKindMisalignment);
-    add.Special("Rodamiento lado libre", 0, 2, kKindBearing);
-    add.PhaseSpecial("Fase 1X acoplamiento", 2);
+void BuildPump(MachineBuilder* add) {
+    add->Point(1, 'H', demo::kPointMotorFreeEnd,
+               {&kVelocity, &kAcceleration, &kEnvelope, &kTemperature}, 1);
+    add->Point(1, 'V', demo::kPointMotorFreeEnd, {&kVelocity});
+    add->Point(2, 'H', "Motor lado acoplamiento",
+               {&kVelocity, &kAcceleration, &kEnvelope, &kDisplacement, &kPhase}, 2);
+    add->Point(2, 'A', "Motor lado acoplamiento", {&kVelocity});
+    add->Point(3, 'H', "Bomba lado acoplamiento", {&kVelocity, &kEnvelope, &kKurtosis});
+    add->Point(4, 'H', "Bomba lado libre", {&kVelocity, &kTemperature});
+    add->Digital("Motor en marcha");
+    add->Analog(demo::kPressureName, demo::kPressureUnits, BothLevels(12, 10, 3, 2), 6.5);
+    add->Analog("Caudal", "m\xB3/h", BothLevels(520, 480, 120, 80), 320);
+    add->Analog("Corriente del motor", "A", HighLevels(180, 160), 110);
+    add->Rpm("Velocidad de giro", demo::kPumpSpeedRpm);
+    add->Spectrum(0, 0, 1000, demo::kSpectrumLines, 4, true);  // 0, 1
+    add->Spectrum(0, 2, 500, 400, 8, false);                   // 2
+    add->Spectrum(2, 0, 1000, 800, 4, true);                   // 3, 4
+    add->Spectrum(2, 1, 10000, 3200, 4, true);                 // 5, 6
+    add->Spectrum(4, 0, 1000, 800, 4, true);                   // 7, 8
+    add->Spectrum(4, 1, 500, 400, 8, false);                   // 9
+    add->Spectrum(5, 0, 1000, 800, 4, false);                  // 10
+    add->Special("Desequilibrio", 2, 3, kKindUnbalance);
+    add->Special("Desalineaci\xF3n", 2, 3, kKindMisalignment);
+    add->Special("Rodamiento lado libre", 0, 2, kKindBearing);
+    add->PhaseSpecial("Fase 1X acoplamiento", 2);
 }
 
-void BuildFan(MachineBuilder& add) {
-    add.Point(1, 'H', demo::kPointMotorFreeEnd, {&kVelocity, &kEnvelope, &kTemperature});
-    add.Point(2, 'H', "Motor lado acoplamiento", {&kVelocity, &kAcceleration, &kEnvelope}, 1);
-    add.Point(3, 'H', "Ventilador lado acoplamiento",
-              {&kVelocity, &kEnvelope, &kDisplacement, &kPhase});
-    add.Point(3, 'V', "Ventilador lado acoplamiento", {&kVelocity});
-    add.Point(4, 'H', "Ventilador lado libre", {&kVelocity, &kEnvelope});
-    add.Digital("Motor en marcha");
-    add.Analog("Corriente del motor", "A", HighLevels(95, 85), 60);
-    add.Analog("Temperatura de gases",
-               "\xB0"
-               "C",
-               HighLevels(220, 180), 140);
-    add.Rpm("Velocidad de giro", 1480);
-    add.Spectrum(0, 0, 500, 800, 4, true);   // 0, 1
-    add.Spectrum(1, 0, 500, 800, 4, true);   // 2, 3
-    add.Spectrum(1, 2, 500, 400, 8, false);  // 4
-    add.Spectrum(2, 0, 500, 800, 4, true);   // 5, 6
-    add.Spectrum(4, 0, 500, 800, 4, true);   // 7, 8
-    add.Spectrum(4, 1, 500, 400, 8, false);  // 9
-    add.Special("Desequilibrio", 2, 5, kKindUnbalance);
-    add.Special("Holgura", 3, 5, kKindLooseness);
-    add.Special("Rodamiento ventilador", 4, 9, kKindBearing);
+void BuildFan(MachineBuilder* add) {
+    add->Point(1, 'H', demo::kPointMotorFreeEnd, {&kVelocity, &kEnvelope, &kTemperature});
+    add->Point(2, 'H', "Motor lado acoplamiento", {&kVelocity, &kAcceleration, &kEnvelope}, 1);
+    add->Point(3, 'H', "Ventilador lado acoplamiento",
+               {&kVelocity, &kEnvelope, &kDisplacement, &kPhase});
+    add->Point(3, 'V', "Ventilador lado acoplamiento", {&kVelocity});
+    add->Point(4, 'H', "Ventilador lado libre", {&kVelocity, &kEnvelope});
+    add->Digital("Motor en marcha");
+    add->Analog("Corriente del motor", "A", HighLevels(95, 85), 60);
+    add->Analog("Temperatura de gases",
+                "\xB0"
+                "C",
+                HighLevels(220, 180), 140);
+    add->Rpm("Velocidad de giro", 1480);
+    add->Spectrum(0, 0, 500, 800, 4, true);   // 0, 1
+    add->Spectrum(1, 0, 500, 800, 4, true);   // 2, 3
+    add->Spectrum(1, 2, 500, 400, 8, false);  // 4
+    add->Spectrum(2, 0, 500, 800, 4, true);   // 5, 6
+    add->Spectrum(4, 0, 500, 800, 4, true);   // 7, 8
+    add->Spectrum(4, 1, 500, 400, 8, false);  // 9
+    add->Special("Desequilibrio", 2, 5, kKindUnbalance);
+    add->Special("Holgura", 3, 5, kKindLooseness);
+    add->Special("Rodamiento ventilador", 4, 9, kKindBearing);
 }
 
-void BuildCompressor(MachineBuilder& add) {
-    add.Point(1, 'H', demo::kPointMotorFreeEnd, {&kVelocity, &kEnvelope, &kTemperature});
-    add.Point(1, 'V', demo::kPointMotorFreeEnd, {&kVelocity});
-    add.Point(2, 'H', "Motor lado acoplamiento", {&kVelocity, &kAcceleration, &kEnvelope});
-    add.Point(3, 'H', "Compresor lado acoplamiento",
-              {&kVelocity, &kAcceleration, &kDisplacement, &kPhase}, 1);
-    add.Point(3, 'A', "Compresor lado acoplamiento", {&kVelocity});
-    add.Point(4, 'H', "Compresor lado libre", {&kVelocity, &kEnvelope, &kTemperature});
-    add.Digital("Motor en marcha");
-    add.Analog("Presi\xF3n de aspiraci\xF3n", "bar", BothLevels(2.0f, 1.6f, 0.6f, 0.4f), 1.0);
-    add.Analog("Presi\xF3n de impulsi\xF3n", "bar", BothLevels(9.0f, 8.2f, 5.0f, 4.0f), 7.0);
-    add.Analog("Corriente del motor", "A", HighLevels(420, 380), 300);
-    add.Rpm("Velocidad de giro", 2985);
-    add.Spectrum(0, 0, 1000, 800, 4, true);    // 0, 1
-    add.Spectrum(2, 0, 1000, 800, 4, true);    // 2, 3
-    add.Spectrum(3, 0, 2000, 1600, 4, true);   // 4, 5
-    add.Spectrum(3, 1, 10000, 3200, 4, true);  // 6, 7
-    add.Spectrum(5, 0, 1000, 800, 4, false);   // 8
-    add.Spectrum(5, 1, 500, 400, 8, false);    // 9
-    add.Special("Desequilibrio", 3, 4, kKindUnbalance);
-    add.Special("Desalineaci\xF3n", 3, 4, kKindMisalignment);
-    add.Special(
+void BuildCompressor(MachineBuilder* add) {
+    add->Point(1, 'H', demo::kPointMotorFreeEnd, {&kVelocity, &kEnvelope, &kTemperature});
+    add->Point(1, 'V', demo::kPointMotorFreeEnd, {&kVelocity});
+    add->Point(2, 'H', "Motor lado acoplamiento", {&kVelocity, &kAcceleration, &kEnvelope});
+    add->Point(3, 'H', "Compresor lado acoplamiento",
+               {&kVelocity, &kAcceleration, &kDisplacement, &kPhase}, 1);
+    add->Point(3, 'A', "Compresor lado acoplamiento", {&kVelocity});
+    add->Point(4, 'H', "Compresor lado libre", {&kVelocity, &kEnvelope, &kTemperature});
+    add->Digital("Motor en marcha");
+    add->Analog("Presi\xF3n de aspiraci\xF3n", "bar", BothLevels(2.0f, 1.6f, 0.6f, 0.4f), 1.0);
+    add->Analog("Presi\xF3n de impulsi\xF3n", "bar", BothLevels(9.0f, 8.2f, 5.0f, 4.0f), 7.0);
+    add->Analog("Corriente del motor", "A", HighLevels(420, 380), 300);
+    add->Rpm("Velocidad de giro", 2985);
+    add->Spectrum(0, 0, 1000, 800, 4, true);    // 0, 1
+    add->Spectrum(2, 0, 1000, 800, 4, true);    // 2, 3
+    add->Spectrum(3, 0, 2000, 1600, 4, true);   // 4, 5
+    add->Spectrum(3, 1, 10000, 3200, 4, true);  // 6, 7
+    add->Spectrum(5, 0, 1000, 800, 4, false);   // 8
+    add->Spectrum(5, 1, 500, 400, 8, false);    // 9
+    add->Special("Desequilibrio", 3, 4, kKindUnbalance);
+    add->Special("Desalineaci\xF3n", 3, 4, kKindMisalignment);
+    add->Special(
         "Paso de l\xF3"
         "bulos",
         3, 4, kKindComponent);
-    add.Special("Rodamiento compresor", 5, 9, kKindBearing);
-    add.PhaseSpecial("Fase 1X compresor", 3);
+    add->Special("Rodamiento compresor", 5, 9, kKindBearing);
+    add->PhaseSpecial("Fase 1X compresor", 3);
 }
 
-void BuildGearbox(MachineBuilder& add) {
-    add.Point(1, 'H', "Eje de entrada", {&kVelocity, &kAcceleration, &kEnvelope, &kTemperature});
-    add.Point(1, 'V', "Eje de entrada", {&kVelocity});
-    add.Point(2, 'H', "Eje intermedio", {&kVelocity, &kAcceleration, &kEnvelope}, 2);
-    add.Point(3, 'H', "Eje de salida", {&kVelocity, &kAcceleration, &kEnvelope, &kTemperature});
-    add.Point(3, 'A', "Eje de salida", {&kVelocity});
-    add.Digital("Motor en marcha");
-    add.Analog("Temperatura de aceite",
-               "\xB0"
-               "C",
-               HighLevels(90, 80), 55);
-    add.Analog("Corriente del motor", "A", HighLevels(260, 230), 170);
-    add.Rpm("Velocidad de entrada", 1490);
-    add.Rpm("Velocidad de salida", 1490 / 3.2);
-    add.Spectrum(0, 0, 2000, 1600, 4, true);   // 0, 1
-    add.Spectrum(0, 1, 10000, 6400, 2, true);  // 2, 3
-    add.Spectrum(2, 1, 10000, 3200, 4, true);  // 4, 5
-    add.Spectrum(2, 2, 1000, 800, 8, false);   // 6
-    add.Spectrum(3, 0, 1000, 800, 4, true);    // 7, 8
-    add.Special("Engrane", 2, 4, kKindGear);
-    add.Special("Rodamiento eje intermedio", 2, 6, kKindBearing);
-    add.Special("Impactos", 2, 4, kKindImpacts);
+void BuildGearbox(MachineBuilder* add) {
+    add->Point(1, 'H', "Eje de entrada", {&kVelocity, &kAcceleration, &kEnvelope, &kTemperature});
+    add->Point(1, 'V', "Eje de entrada", {&kVelocity});
+    add->Point(2, 'H', "Eje intermedio", {&kVelocity, &kAcceleration, &kEnvelope}, 2);
+    add->Point(3, 'H', "Eje de salida", {&kVelocity, &kAcceleration, &kEnvelope, &kTemperature});
+    add->Point(3, 'A', "Eje de salida", {&kVelocity});
+    add->Digital("Motor en marcha");
+    add->Analog("Temperatura de aceite",
+                "\xB0"
+                "C",
+                HighLevels(90, 80), 55);
+    add->Analog("Corriente del motor", "A", HighLevels(260, 230), 170);
+    add->Rpm("Velocidad de entrada", 1490);
+    add->Rpm("Velocidad de salida", 1490 / 3.2);
+    add->Spectrum(0, 0, 2000, 1600, 4, true);   // 0, 1
+    add->Spectrum(0, 1, 10000, 6400, 2, true);  // 2, 3
+    add->Spectrum(2, 1, 10000, 3200, 4, true);  // 4, 5
+    add->Spectrum(2, 2, 1000, 800, 8, false);   // 6
+    add->Spectrum(3, 0, 1000, 800, 4, true);    // 7, 8
+    add->Special("Engrane", 2, 4, kKindGear);
+    add->Special("Rodamiento eje intermedio", 2, 6, kKindBearing);
+    add->Special("Impactos", 2, 4, kKindImpacts);
 }
 
 // How each kind of machine is built, and its rated power in kW.
 struct strKindTemplate {
-    void (*build)(MachineBuilder& add);
+    void (*build)(MachineBuilder* add);
     double powerKw;
 };
 const strKindTemplate kKindTemplates[] = {
@@ -376,7 +376,7 @@ strSimMachine BuildMachine(const strMachineSpec& spec, int position, std::uint32
     machine.fault = spec.fault;
     MachineBuilder add(&machine, position);
     const strKindTemplate& kind = kKindTemplates[static_cast<int>(spec.kind)];
-    kind.build(add);
+    kind.build(&add);
     machine.powerKw = kind.powerKw;
     machine.speedRpm = machine.rpm.front().nominal;
     MarkFault(&machine, spec.faultPoint);

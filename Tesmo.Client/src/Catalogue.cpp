@@ -19,9 +19,9 @@ void CopyText(char* out, std::size_t outSize, const char* text) {
     out[n] = 0;
 }
 
-template <std::size_t N>
-void FormatNumber(char (&out)[N], std::int32_t number) {
-    std::snprintf(out, N, "%d", static_cast<int>(number));
+// The decimal text of number, cut to outSize - 1 bytes (outSize > 0).
+void FormatNumber(char* out, std::size_t outSize, std::int32_t number) {
+    std::snprintf(out, outSize, "%d", static_cast<int>(number));
 }
 
 bool EqualsIgnoringAsciiCase(const char* a, const char* b) {
@@ -62,7 +62,7 @@ void ReadLevels(const ByteView& record, std::size_t offset, strVariable* variabl
 
 // The fields every variable record starts with: number and name.
 void ReadIdentity(const ByteView& record, strVariable* variable) {
-    FormatNumber(variable->id, record.I32(kVariableNumberOffset));
+    FormatNumber(variable->id, sizeof variable->id, record.I32(kVariableNumberOffset));
     record.Text(kVariableNameOffset, kNameFieldSize, variable->name, sizeof variable->name);
 }
 
@@ -236,7 +236,7 @@ class BlockReader {
         record.Text(kVariableNameOffset, kNameFieldSize, measurement, sizeof measurement);
         TranslateMeasurement(measurement, variable->name, sizeof variable->name, variable->type,
                              sizeof variable->type);
-        FormatNumber(variable->id, record.I32(kVariableNumberOffset));
+        FormatNumber(variable->id, sizeof variable->id, record.I32(kVariableNumberOffset));
         record.Text(kPointVariableUnitsOffset, kUnitsFieldSize, variable->units,
                     sizeof variable->units);
         variable->point = point;
