@@ -402,6 +402,10 @@ const strMachineSpec kDemoMachines[] = {
 };
 static_assert(sizeof kDemoMachines / sizeof kDemoMachines[0] == demo::kMachineCount,
               "the demo plant's machine count");
+// A name field holds 49 characters and a terminator.
+constexpr std::size_t kLongestName = tesmo::kNameFieldSize - 1;
+static_assert(std::char_traits<char>::length(demo::kMachineLongName) == kLongestName,
+              "the long machine name fills its field");
 static_assert(static_cast<int>(demo::kSpectrumLines * kSamplesPerLine) == demo::kWaveformSamples,
               "the pump's first waveform has the samples of its spectrum's lines");
 
@@ -484,8 +488,7 @@ const strMachineSpec kEdgeMachines[] = {
 };
 static_assert(sizeof kEdgeMachines / sizeof kEdgeMachines[0] == edge::kMachineCount,
               "the edge plant's machine count");
-// A name field holds 49 characters and a terminator; these fill it.
-constexpr std::size_t kLongestName = tesmo::kNameFieldSize - 1;
+// These names fill their fields too.
 static_assert(std::char_traits<char>::length(edge::kMachineFull) == kLongestName,
               "the full name fills its field");
 static_assert(std::char_traits<char>::length(edge::kMachineAccented) == kLongestName,

@@ -38,11 +38,9 @@ constexpr const char* kGroupCompressors = "Compresi\xF3n";  // 3 compressors and
 constexpr const char* kMachineNormal = "P-101";   // normal
 constexpr const char* kMachineAlarm = "P-102";    // alarm: misalignment at 2H
 constexpr const char* kMachineStopped = "P-103";  // stopped: undefined
-// Normal. The long name fills the whole 50-byte text field without a
-// terminator; a client keeping 49 characters sees kMachineLongId.
-constexpr const char* kMachineLongName =
-    "P-104 Bomba de alimentaci\xF3n de agua a caldera principal";
-constexpr const char* kMachineLongId = "P-104 Bomba de alimentaci\xF3n de agua a caldera pri";
+// Normal. The longest name a field carries: 49 characters and their
+// terminator, 50 bytes in UTF-8.
+constexpr const char* kMachineLongName = "P-104 Bomba de alimentaci\xF3n de agua de caldera 12";
 // Normal, with one SPECIALICED variable of a kind the kind table lacks.
 constexpr const char* kMachineUnknownKind = "P-105";
 // The fans.

@@ -39,12 +39,13 @@ void FinishMessage(Bytes* message) {
              static_cast<std::uint32_t>(message->size() - kHeaderSize));
 }
 
-// Copies a text into a fixed field and terminates it; the bytes after the
-// terminator are left as they are. A text as long as the field or longer
-// fills it entirely, without terminator, as the server sends long names.
+// Copies a text, cut to width - 1 bytes, into a fixed field and terminates
+// it: every text a client is sent ends inside its field. The bytes after the
+// terminator are left as they are.
 void PutText(unsigned char* field, const std::string& text, std::size_t width) {
-    std::memcpy(field, text.data(), std::min(text.size(), width));
-    if (text.size() < width) field[text.size()] = 0;
+    std::size_t length = std::min(text.size(), width - 1);
+    std::memcpy(field, text.data(), length);
+    field[length] = 0;
 }
 
 // The level flags byte (keeping the bits a client does not read as they are)

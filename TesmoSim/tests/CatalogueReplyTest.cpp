@@ -2,6 +2,7 @@
 // follow the wire layouts and the reply bound.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "CatalogueWalk.h"
@@ -72,13 +73,33 @@ TEST(CatalogueReply, DemoPumpLayoutMatchesThePublishedFacts) {
     EXPECT_EQ(encoded.walked.machines[1].numbers[0], kNumbersPerMachine + demo::kVarMotorRunning);
 }
 
-TEST(CatalogueReply, LongMachineNameFillsItsWholeFieldWithoutTerminator) {
+// The longest name a field carries is 49 characters and its terminator; a
+// name of 50 bytes without one is beyond what a client may be sent.
+TEST(CatalogueReply, LongMachineNameTakes49CharactersAndItsTerminator) {
     strEncoded encoded = Encode(eSimPlant::Demo);
     ASSERT_TRUE(encoded.walkedWhole);
     const std::string full = demo::kMachineLongName;
-    ASSERT_GT(full.size(), tesmo::kNameFieldSize);
-    EXPECT_EQ(encoded.walked.machines[3].name, full.substr(0, tesmo::kNameFieldSize));
-    EXPECT_EQ(std::string(demo::kMachineLongId), full.substr(0, tesmo::kNameFieldSize - 1));
+    EXPECT_EQ(full.size(), tesmo::kNameFieldSize - 1);
+    EXPECT_EQ(encoded.walked.machines[3].name, full);
+    const Bytes name(full.begin(), full.end());
+    auto at =
+        std::search(encoded.catalogue.begin(), encoded.catalogue.end(), name.begin(), name.end());
+    ASSERT_NE(at, encoded.catalogue.end());
+    EXPECT_EQ(at[static_cast<std::ptrdiff_t>(name.size())], 0) << "the terminator";
+}
+
+// A text longer than its field is cut so that its terminator still fits.
+TEST(CatalogueReply, NamesLongerThanTheirFieldAreCutBeforeTheTerminator) {
+    strSimPlant plant = BuildPlant(eSimPlant::Demo, 1);
+    plant.groups[0] = std::string(tesmo::kNameFieldSize + 5, 'g');
+    plant.machines[0].name = std::string(tesmo::kNameFieldSize, 'm');
+    Bytes catalogue;
+    EncodeCatalogue(plant, &catalogue);
+    strWalkedCatalogue walked;
+    ASSERT_TRUE(
+        CatalogueWalker(Payload(catalogue), catalogue.size() - tesmo::kHeaderSize).Walk(&walked));
+    EXPECT_EQ(walked.groups[0], std::string(tesmo::kNameFieldSize - 1, 'g'));
+    EXPECT_EQ(walked.machines[0].name, std::string(tesmo::kNameFieldSize - 1, 'm'));
 }
 
 TEST(CatalogueReply, LargePlantLiesJustUnderTheReplyBound) {

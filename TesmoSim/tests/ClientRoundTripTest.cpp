@@ -29,7 +29,7 @@ TEST_P(SimRoundTrip, LoadBuildsTheDemoPlantTree) {
     for (int g = 0; g < client.GetCountOfGroups(); ++g)
         machines += client.GetGroup(g)->countOfMachines;
     EXPECT_EQ(machines, demo::kMachineCount);
-    EXPECT_NE(Machine(demo::kMachineLongId), nullptr) << "the long name cut to 49 characters";
+    EXPECT_NE(Machine(demo::kMachineLongName), nullptr) << "the longest name arrives whole";
 
     strMachine* pump = Machine(demo::kMachineNormal);
     ASSERT_NE(pump, nullptr);

@@ -93,13 +93,13 @@ TEST_F(MachineEndToEndTest, PointsCarryTheWorstStatusOfTheirVariables) {
 }
 
 TEST_F(MachineEndToEndTest, MachineFoundByItsIdAsTheApiWritesIt) {
-    std::string id = Utf8(kMachineLongId);
+    std::string id = Utf8(kMachineLongName);
     strAnswer answer = Get("machine", {{"machine_id", id}});
     ASSERT_EQ(kHttpOk, answer.status);
     EXPECT_EQ(id, answer.json["id"]);
     EXPECT_EQ(kGroupPumps, answer.json["group_id"]);
     // Asked for in Windows-1252 bytes, it arrives read as such.
-    strAnswer windows1252 = Get("machine", {{"machine_id", kMachineLongId}});
+    strAnswer windows1252 = Get("machine", {{"machine_id", kMachineLongName}});
     ASSERT_EQ(kHttpOk, windows1252.status);
     EXPECT_EQ(id, windows1252.json["id"]);
     // The same name with a plain o is another machine.

@@ -37,7 +37,7 @@ TEST_F(OverviewEndToEndTest, MachinesWithoutFiltersListEveryMachineInCatalogueOr
     ASSERT_EQ(static_cast<size_t>(kMachineCount), answer.json.size());
     Ids ids;
     for (const ordered_json& entry : answer.json) ids.push_back(entry["id"]);
-    EXPECT_EQ((Ids{kMachineNormal, kMachineAlarm, kMachineStopped, Utf8(kMachineLongId),
+    EXPECT_EQ((Ids{kMachineNormal, kMachineAlarm, kMachineStopped, Utf8(kMachineLongName),
                    kMachineUnknownKind, kMachineFan, kMachineFanAlarm, kMachineFanLast,
                    kMachineTrip, kMachineCompressor, kMachineCompressorLast, kMachineBearingFault}),
               ids);
