@@ -78,7 +78,7 @@ struct strVariable {
     char units[10];
     char id[50];      // decimal variable number on the server
     strPoint* point;  // null for DIGITAL, ANALOG and RPM variables
-    char type[20];    // "DIGITAL", "ANALOG", "RPM", "VIBRATION", "SPECIALICED" or a kind text
+    char type[20];    // a kType text of TesmoProtocol.h, or a SPECIALICED variable's kind
     std::uint8_t lowLowEnable;
     std::uint8_t lowEnable;
     std::uint8_t highEnable;
@@ -93,7 +93,7 @@ struct strVariable {
     std::uint8_t statusBit4;
     std::uint8_t statusBit5;
     std::uint8_t statusBit7;
-    std::uint8_t kind;       // 0 point, 1 RPM, 2 ANALOG, 3 DIGITAL, 4 SPECIALICED
+    std::uint8_t kind;       // a kKind code of TesmoProtocol.h
     std::uint16_t index;     // kind 0: point position; otherwise position among its kind
     std::uint16_t subIndex;  // kind 0: position within the point; otherwise 0
 };
