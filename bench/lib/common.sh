@@ -11,6 +11,9 @@ BENCH_SERVER_CPU=${SERVER_CPU:-0}
 BENCH_CLIENT_CPU=${CLIENT_CPU:-1}
 BENCH_PIDS=()
 BENCH_WORK=
+# The simulators' one user, as the gateways are configured for it.
+BENCH_USER=bench
+BENCH_PASSWORD=bench
 
 # Installs the Debian packages named that are missing (apt-get update first).
 bench_install() {
@@ -66,19 +69,62 @@ bench_start() {
   BENCH_PIDS+=("$BENCH_LAST_PID")
 }
 
+# The files of the HTTP scenarios, in FOLDER: page100k.html (an HTML page of
+# 102,400 bytes) and file4m.bin (4 MiB of random bytes).
+bench_make_files() {
+  python3 -c '
+import sys
+size = 102400
+page = "<!doctype html><html><head><title>bench</title></head><body>\n"
+line = "<p>Velocidad 1H 2.79 mm/s, Aceleracion 0.41 g, Envolvente 1.02 gE, Temperatura 61.5 C</p>\n"
+end = "</body></html>\n"
+page += line * ((size - len(page) - len(end)) // len(line))
+page += "x" * (size - len(page) - len(end)) + end
+sys.stdout.write(page)' >"$1/page100k.html"
+  head -c 4194304 /dev/urandom >"$1/file4m.bin"
+}
+
 bench_free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
 }
 
-# Waits until URL answers 200, for at most 10 s.
+# Waits until URL answers 200, for at most SECONDS (10).
 bench_wait_http() {
   local i
-  for i in $(seq 100); do
+  for i in $(seq $((${2:-10} * 10))); do
     curl -sf -o /dev/null "$1" && return 0
     sleep 0.1
   done
   echo "no answer from $1" >&2
   return 1
+}
+
+# bench_gateway CPU FOLDER SIM_PORT LOG [WRAPPER...]: a gateway run from
+# FOLDER (a copy of the build's programs, made unless FOLDER exists), for the
+# simulator at SIM_PORT, pinned to CPU, its request log appended to LOG and
+# WRAPPER (such as valgrind) in front of it. Returns once it answers; leaves
+# its port in BENCH_GATEWAY_PORT and its id in BENCH_LAST_PID.
+bench_gateway() {
+  local cpu=$1 folder=$2 sim=$3 log=$4 gateway
+  shift 4
+  [ -d "$folder" ] || cp -r "$BENCH_BIN" "$folder"
+  BENCH_GATEWAY_PORT=$(bench_free_port)
+  cat >"$folder/TesmoApi.json" <<JSON
+{"api":{"listen_port":$BENCH_GATEWAY_PORT},
+ "drovane_tesmo_server":{"host":"127.0.0.1","port":$sim,"user":"$BENCH_USER","password":"$BENCH_PASSWORD"}}
+JSON
+  bench_start "$cpu" "$log" "$@" "$folder/TesmoApi"
+  gateway=$BENCH_LAST_PID
+  bench_wait_http "http://127.0.0.1:$BENCH_GATEWAY_PORT/api/ident" 60
+  BENCH_LAST_PID=$gateway
+}
+
+# bench_sim CPU PLANT LOG: a simulator of PLANT pinned to CPU; leaves its
+# port in BENCH_SIM_PORT.
+bench_sim() {
+  BENCH_SIM_PORT=$(bench_free_port)
+  bench_start "$1" "$3" "$BENCH_BIN/tesmo-sim" --port "$BENCH_SIM_PORT" --plant "$2" \
+    --user "$BENCH_USER" --password "$BENCH_PASSWORD"
 }
 
 # A process and its children (nginx's master and workers).
@@ -125,11 +171,13 @@ bench_to_ms() {
 }
 
 # bench_wrk CONNECTIONS DURATION URL: one wrk run on one thread pinned to the
-# client CPU, keep-alive. Leaves W_RPS, W_P50 and W_P99 (ms), W_REQUESTS,
-# W_ERRORS (connect, read and write errors), W_TIMEOUTS and W_NON2XX.
+# client CPU, keep-alive; an answer slower than WRK_TIMEOUT (wrk's 2s) counts
+# as a time-out. Leaves W_RPS, W_P50 and W_P99 (ms), W_REQUESTS, W_ERRORS
+# (connect, read and write errors), W_TIMEOUTS and W_NON2XX.
 bench_wrk() {
   local report
-  report=$(taskset -c "$BENCH_CLIENT_CPU" wrk -t1 -c"$1" -d"$2" --latency "$3" 2>&1)
+  report=$(taskset -c "$BENCH_CLIENT_CPU" wrk -t1 -c"$1" -d"$2" --timeout "${WRK_TIMEOUT:-2s}" \
+    --latency "$3" 2>&1)
   W_RPS=$(awk '/^Requests\/sec/ {print $2}' <<<"$report")
   W_P50=$(awk '$1 == "50%" {print $2}' <<<"$report" | bench_to_ms)
   W_P99=$(awk '$1 == "99%" {print $2}' <<<"$report" | bench_to_ms)
