@@ -144,21 +144,14 @@ bench_ticks() {
   echo "$total"
 }
 
-# Peak resident memory (VmHWM) of the processes named, added up, in KiB.
-bench_hwm_kib() {
-  local total=0 p k
+# bench_memory_kib FIELD PID...: a memory figure of /proc/<pid>/status, such
+# as VmHWM (peak resident memory) or VmRSS (resident now), added up over the
+# processes named, in KiB.
+bench_memory_kib() {
+  local field=$1 total=0 p k
+  shift
   for p in "$@"; do
-    k=$(awk '/^VmHWM/ {print $2}' "/proc/$p/status")
-    total=$((total + k))
-  done
-  echo "$total"
-}
-
-# Resident memory now (VmRSS) of the processes named, added up, in KiB.
-bench_rss_kib() {
-  local total=0 p k
-  for p in "$@"; do
-    k=$(awk '/^VmRSS/ {print $2}' "/proc/$p/status")
+    k=$(awk -v f="$field:" '$1 == f {print $2}' "/proc/$p/status")
     total=$((total + k))
   done
   echo "$total"
