@@ -90,18 +90,6 @@ const char* ExtensionOf(const char* path) {
     return dot;
 }
 
-bool StreamFile(strConnection& connection, FileHandle file, uint64_t size) {
-    char* chunk = connection.buffers->chunk;
-    while (size > 0) {
-        size_t want = size < kFileChunkSize ? static_cast<size_t>(size) : kFileChunkSize;
-        long got = FileRead(file, chunk, want);
-        if (got <= 0 || static_cast<size_t>(got) != want) return false;
-        if (!SendAll(connection.socket, chunk, want)) return false;
-        size -= want;
-    }
-    return true;
-}
-
 // Answers a file request; true when the whole file was sent.
 bool ServeFile(strConnection& connection, const char* resource) {
     const strServerSettings& settings = *connection.settings;
@@ -128,8 +116,8 @@ bool ServeFile(strConnection& connection, const char* resource) {
         FileClose(file);
         return SendError(connection, ServiceError);
     }
-    bool sent =
-        SendHeader(connection, Ok, size, ExtensionOf(path)) && StreamFile(connection, file, size);
+    bool sent = SendHeader(connection, Ok, size, ExtensionOf(path)) &&
+                FileSend(file, size, connection.socket, connection.buffers->chunk, kFileChunkSize);
     FileClose(file);
     return sent;
 }
