@@ -1,10 +1,14 @@
 // Files through POSIX descriptors; a file is known by its device and inode.
 #include <fcntl.h>
+#include <pthread.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <ctime>
 
 #include "Platform.h"
 
@@ -14,6 +18,9 @@ namespace {
 
 // "/proc/self/fd/" and a descriptor number.
 constexpr size_t kDescriptorLinkSize = 32;
+// The most one sendfile call is asked for (the kernel's own limit is just
+// under 2 GiB).
+constexpr uint64_t kSendFileStep = 1u << 30;
 
 int Fd(FileHandle file) {
     return static_cast<int>(file);
@@ -22,6 +29,35 @@ int Fd(FileHandle file) {
 strFileIdentity IdentityOf(const struct stat& status) {
     return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
 }
+
+// sendfile has no MSG_NOSIGNAL: SIGPIPE is held back on this thread while
+// it runs, and one raised by a peer that went away is taken back off.
+class PipeSignalHold {
+  public:
+    PipeSignalHold() {
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        sigset_t pending;
+        sigpending(&pending);
+        wasPending = sigismember(&pending, SIGPIPE) == 1;
+        pthread_sigmask(SIG_BLOCK, &pipe, &previous);
+    }
+    ~PipeSignalHold() {
+        if (raised && !wasPending) {
+            const timespec none = {0, 0};
+            sigtimedwait(&pipe, nullptr, &none);
+        }
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    }
+    PipeSignalHold(const PipeSignalHold&) = delete;
+    PipeSignalHold& operator=(const PipeSignalHold&) = delete;
+    bool raised = false;
+
+  private:
+    sigset_t pipe;
+    sigset_t previous;
+    bool wasPending = false;
+};
 
 }  // namespace
 
@@ -82,6 +118,20 @@ long FileRead(FileHandle file, char* buffer, size_t size) {
         done += static_cast<size_t>(got);
     }
     return static_cast<long>(done);
+}
+
+bool FileSend(FileHandle file, uint64_t size, Socket s, char*, size_t) {
+    PipeSignalHold hold;
+    while (size > 0) {
+        const size_t want = static_cast<size_t>(size < kSendFileStep ? size : kSendFileStep);
+        const ssize_t sent = sendfile(static_cast<int>(s), Fd(file), nullptr, want);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent < 0 && errno == EPIPE) hold.raised = true;
+        // Nothing sent: the file ended early, the send failed or timed out.
+        if (sent <= 0) return false;
+        size -= static_cast<uint64_t>(sent);
+    }
+    return true;
 }
 
 void FileClose(FileHandle file) {

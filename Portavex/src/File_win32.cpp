@@ -69,6 +69,17 @@ long FileRead(FileHandle file, char* buffer, size_t size) {
     return static_cast<long>(got);
 }
 
+bool FileSend(FileHandle file, uint64_t size, Socket s, char* chunk, size_t chunkSize) {
+    while (size > 0) {
+        const size_t want = size < chunkSize ? static_cast<size_t>(size) : chunkSize;
+        const long got = FileRead(file, chunk, want);
+        if (got <= 0 || static_cast<size_t>(got) != want) return false;
+        if (!SendAll(s, chunk, want)) return false;
+        size -= want;
+    }
+    return true;
+}
+
 void FileClose(FileHandle file) {
     CloseHandle(Handle(file));
 }

@@ -65,6 +65,11 @@ bool PathIdentity(const char* path, strFileIdentity* identity);
 bool FileStoredPath(FileHandle file, char* path, size_t size);
 // Bytes read (may be fewer than asked at the end), < 0 on error.
 long FileRead(FileHandle file, char* buffer, size_t size);
+// Sends the next size bytes of file on s, the way the platform does it best
+// (the kernel copies them on Linux); chunk (chunkSize bytes) is working
+// storage where they pass through memory. False when the file ends early or
+// the send fails; a peer that went away raises no signal.
+bool FileSend(FileHandle file, uint64_t size, Socket s, char* chunk, size_t chunkSize);
 void FileClose(FileHandle file);
 
 // Joins root and name with a separator and resolves "." and ".." segments

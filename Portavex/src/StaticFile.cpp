@@ -15,17 +15,6 @@ const char* ExtensionOf(const char* path) {
     return dot;
 }
 
-bool StreamFile(Socket socket, FileHandle file, uint64_t size, char* chunk) {
-    while (size > 0) {
-        size_t want = size < kFileChunkSize ? static_cast<size_t>(size) : kFileChunkSize;
-        long got = FileRead(file, chunk, want);
-        if (got <= 0 || static_cast<size_t>(got) != want) return false;
-        if (!SendAll(socket, chunk, want)) return false;
-        size -= want;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const char* resource,
@@ -54,7 +43,7 @@ bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const c
         return SendError(channel, ServiceError);
     }
     bool sent = SendHeader(channel, Ok, size, ExtensionOf(path)) &&
-                StreamFile(channel.socket, file, size, buffers->chunk);
+                FileSend(file, size, channel.socket, buffers->chunk, kFileChunkSize);
     FileClose(file);
     return sent;
 }

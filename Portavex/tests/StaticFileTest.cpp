@@ -327,4 +327,20 @@ TEST_F(StaticFileTest, FileOfTwoGigabytesOrMoreCarriesItsTrueLength) {
     EXPECT_EQ(static_cast<long long>(size), ContentLength(header)) << header;
 }
 
+// A client that goes away in the middle of a large file ends only its own
+// answer: the server raises no signal and goes on answering others.
+TEST_F(StaticFileTest, ClientLeavingMidFileEndsOnlyItsAnswer) {
+    std::filesystem::path big = folder.Write("root/big.bin", "");
+    std::error_code error;
+    std::filesystem::resize_file(big, 256u << 20, error);
+    if (error) GTEST_SKIP() << "no room for a sparse file: " << error.message();
+    for (int round = 0; round < 4; ++round) {
+        TestClient leaving(server->GetPort());
+        leaving.Send(GetRequest("/big.bin"));
+        ASSERT_FALSE(leaving.ReadHeader(10000).empty()) << round;
+        leaving.Close();
+        EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>page</p>"), Fetch("/page.html")) << round;
+    }
+}
+
 }  // namespace

@@ -39,11 +39,10 @@ void LogBlock(const char* resource, const char* parameters, const char* results,
               eRequestResult result) {
     char timeText[kTimeTextSize];
     FormatTime(static_cast<int32_t>(std::time(nullptr)), timeText);
-    LogMessage("Time:%s\n", timeText);
-    LogMessage("Result:%s\n", ResultName(result));
-    LogMessage("ResourceName:%s\n", resource);
-    LogMessage("Parameters:%s\n", parameters);
-    LogMessage("Results:%s\n\n", results);
+    // One call: the block takes the stream's lock once and never
+    // interleaves with another request's.
+    LogMessage("Time:%s\nResult:%s\nResourceName:%s\nParameters:%s\nResults:%s\n\n", timeText,
+               ResultName(result), resource, parameters, results);
     std::fflush(stdout);
 }
 

@@ -2,6 +2,7 @@
 // once to the tracked end of the answer.
 #include "api/JsonOutput.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -31,8 +32,8 @@ constexpr uint32_t kEscapedNameSize = JsonEscapedSize(kNameCut);
 constexpr uint32_t kPieceSize = kEscapedNameSize + JsonEscapedSize(kJsonStringCut) + 8;
 // Texts of the two composed error messages.
 constexpr uint32_t kMessageSize = 64 + JsonUtf8Size(kNameCut);
-// Room for a formatted float ("%g" needs at most 13 characters).
-constexpr uint32_t kFloatTextSize = 32;
+// Significant digits of a formatted float, as "%g" writes it.
+constexpr int kFloatDigits = 6;
 
 const char* const kErrorPrefix = "{\"error\":\"";
 const char* const kErrorSuffix = "\",\"code\":%u}";
@@ -40,9 +41,10 @@ const char* const kNullName = "(null)";
 
 // One piece of output under construction. Put and PutText stop at the end of
 // the text, which kPieceSize makes unreachable for the pieces written here.
+// Only the written part of the text is ever touched.
 struct strPiece {
     char text[kPieceSize];
-    uint32_t length;
+    uint32_t length = 0;
 };
 
 void PutRaw(strPiece* piece, const char* raw) {
@@ -115,7 +117,8 @@ bool IsBooleanText(const char* value) {
 
 void OpenContainer(strJsonOutput* output, const char* name, bool first, const char* opener) {
     if (!first) JsonAppend(output, ",");
-    strPiece piece{};
+    if (output->error) return;
+    strPiece piece;
     if (name != nullptr) PutName(&piece, name);
     PutRaw(&piece, opener);
     AppendPiece(output, piece);
@@ -142,15 +145,31 @@ void JsonAddValue(strJsonOutput* output, const char* name, const char* value, eJ
         FailBadBoolean(output, name);
         return;
     }
-    strPiece piece{};
+    // A failed answer ignores its pieces: they are not even built.
+    if (output->error) return;
+    strPiece piece;
     if (name != nullptr) PutName(&piece, name);
     PutValue(&piece, value, type);
     AppendPiece(output, piece);
 }
 
+uint32_t JsonFormatFloat(float value, char* text) {
+    if (!std::isfinite(value)) {
+        std::memcpy(text, "null", 5);
+        return 4;
+    }
+    // The shortest-general form with six significant digits is the text
+    // "%g" gives, made without the C library's locale and stream machinery.
+    const std::to_chars_result result =
+        std::to_chars(text, text + kJsonFloatTextSize - 1, static_cast<double>(value),
+                      std::chars_format::general, kFloatDigits);
+    *result.ptr = 0;
+    return static_cast<uint32_t>(result.ptr - text);
+}
+
 void JsonAddFloat(strJsonOutput* output, const char* name, float value, bool first) {
-    char text[kFloatTextSize] = "null";
-    if (std::isfinite(value)) std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
+    char text[kJsonFloatTextSize];
+    JsonFormatFloat(value, text);
     JsonAddValue(output, name, text, eJsonType::Number, first);
 }
 

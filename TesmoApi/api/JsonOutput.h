@@ -78,6 +78,15 @@ void JsonAddValue(strJsonOutput* output, const char* name, const char* value, eJ
 // A float written with %g as a Number; NaN and infinities are written as null.
 void JsonAddFloat(strJsonOutput* output, const char* name, float value, bool first);
 
+// Room for the text of a formatted float with its terminator ("%g" needs at
+// most 13 characters).
+constexpr uint32_t kJsonFloatTextSize = 32;
+
+// The text JsonAddFloat writes for value (the text of printf's "%g", or null
+// for NaN and the infinities), terminated, at text (kJsonFloatTextSize bytes).
+// Returns its length.
+uint32_t JsonFormatFloat(float value, char* text);
+
 // Opens a keyed (name given) or anonymous (name null) object or array.
 void JsonOpenObject(strJsonOutput* output, const char* name, bool first);
 void JsonOpenArray(strJsonOutput* output, const char* name, bool first);

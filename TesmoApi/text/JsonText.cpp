@@ -223,15 +223,38 @@ uint32_t JsonCountCharacters(const char* text) {
     return characters;
 }
 
+namespace {
+
+// True for a byte that stands for itself whatever the encoding of its text
+// and needs no escape: ASCII other than the terminator (and, when escaping,
+// other than the controls, the quote and the backslash).
+bool IsPlainAscii(unsigned char byte, bool escape) {
+    if (byte == 0 || byte >= 0x80) return false;
+    return !escape || (byte >= 0x20 && byte != '"' && byte != '\\');
+}
+
+}  // namespace
+
 uint32_t JsonConvertText(const char* text, uint32_t maxCharacters, bool escape, char* out,
                          uint32_t outSize) {
     if (out != nullptr && outSize == 0) return 0;
     if (text == nullptr) text = "";
-    const bool utf8 = JsonIsUtf8(text);
     const char* end = text + std::strlen(text);
     const char* p = text;
+    // The plain ASCII start of the text is copied as it stands; it is valid
+    // UTF-8 and Windows-1252 alike, so the rest decides how the text is read.
     uint32_t written = 0;
-    for (uint32_t characters = 0; p < end && characters < maxCharacters; ++characters) {
+    uint32_t characters = 0;
+    const uint32_t room = out == nullptr ? kJsonNoCut : outSize - 1;
+    for (; characters < maxCharacters && written < room &&
+           IsPlainAscii(static_cast<unsigned char>(*p), escape);
+         ++characters) {
+        if (out != nullptr) out[written] = *p;
+        ++written;
+        ++p;
+    }
+    const bool utf8 = JsonIsUtf8(p);
+    for (; p < end && characters < maxCharacters; ++characters) {
         char piece[kMaxEscapeBytes > kMaxUtf8Bytes ? kMaxEscapeBytes : kMaxUtf8Bytes];
         unsigned consumed = 0;
         const unsigned length =

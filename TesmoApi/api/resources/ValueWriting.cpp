@@ -1,6 +1,6 @@
 #include "api/resources/ValueWriting.h"
 
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 
 #include "TesmoProtocol.h"
@@ -15,7 +15,7 @@ bool IsDigital(const strVariable* variable) {
 
 void AddInteger(strJsonOutput* output, const char* name, long value) {
     char text[kIntegerTextSize];
-    std::snprintf(text, sizeof text, "%ld", value);
+    *std::to_chars(text, text + sizeof text - 1, value).ptr = 0;
     JsonAddValue(output, name, text, eJsonType::Number, false);
 }
 

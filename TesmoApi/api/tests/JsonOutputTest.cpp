@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -228,3 +230,68 @@ TEST(JsonWriterTest, ErrorMessagesAreEscapedAndConverted) {
 }
 
 }  // namespace
+
+// The float text must be exactly what printf's "%g" writes for the value
+// widened to double: the edge values of float, the roundings at six digits,
+// the switches between fixed and exponent forms, and a sweep of bit patterns.
+TEST(JsonWriterTest, FloatTextIsPrintfGeneralText) {
+    const float edges[] = {
+        0.0f,       -0.0f,           1.0f,          -1.0f,          0.5f,
+        0.1f,       1e-4f,           9.99999e-5f,   1e-5f,          0.0001f,
+        999999.0f,  999999.5f,       1e6f,          1e7f,           123456.5f,
+        1234567.0f, 2980.7f,         79.28f,        0.03f,          9.999995f,
+        99999.95f,  0.000123456789f, 3.4028235e38f, -3.4028235e38f, 1.17549435e-38f,
+        1.4e-45f,   -1.4e-45f,       16777216.0f,   16777217.0f,    2.5f,
+        0.125f,     1.0000005f,      5e-7f,         4.5e-6f,        1.5e10f,
+        7e-39f,
+    };
+    std::vector<float> values(std::begin(edges), std::end(edges));
+    for (uint32_t bits = 0x00000001u; bits < 0x7F800000u; bits += 0x000F4243u) {
+        float value;
+        std::memcpy(&value, &bits, sizeof value);
+        values.push_back(value);
+        values.push_back(-value);
+    }
+    for (float value : values) {
+        char expected[kJsonFloatTextSize];
+        std::snprintf(expected, sizeof expected, "%g", static_cast<double>(value));
+        char text[kJsonFloatTextSize];
+        const uint32_t length = JsonFormatFloat(value, text);
+        ASSERT_STREQ(text, expected) << "bits of " << expected;
+        ASSERT_EQ(length, std::strlen(expected));
+    }
+}
+
+// Plain ASCII at the start of a text is copied straight through; what follows
+// it still decides the encoding, the cut and the room.
+TEST(JsonWriterTest, PlainStartKeepsCutRoomAndEncodingOfTheRest) {
+    struct strCase {
+        const char* text;
+        uint32_t maxCharacters;
+        uint32_t outSize;
+        bool escape;
+        const char* expected;
+    };
+    const strCase cases[] = {
+        {"abcdef", 3, 64, false, "abc"},                // cut inside the start
+        {"abcdef", 50, 4, false, "abc"},                // room ends inside it
+        {"ab\xE9z", 3, 64, false, "ab\xC3\xA9"},        // cut after a converted byte
+        {"ab\xC3\xA9z", 50, 64, false, "ab\xC3\xA9z"},  // valid UTF-8 after it
+        {"ab\xC3\xA9\xE9", 50, 64, false, "ab\xC3\x83\xC2\xA9\xC3\xA9"},  // bad byte later
+        {"abc\xC3\xA9", 50, 5, false, "abc"},                             // the pair does not fit
+        {"ab\x01\"c", 50, 64, false, "ab\x01\"c"},                        // no escape: kept
+        {"ab\x01\"c", 50, 64, true, "ab\\u0001\\\"c"},                    // escaped after the start
+        {"a\\b", 2, 64, true, "a\\\\"},                                   // escape counts as one
+    };
+    for (const strCase& c : cases) {
+        std::vector<char> out(c.outSize, 'Z');
+        const uint32_t length =
+            JsonConvertText(c.text, c.maxCharacters, c.escape, out.data(), c.outSize);
+        EXPECT_STREQ(out.data(), c.expected) << c.text;
+        EXPECT_EQ(length, std::strlen(c.expected)) << c.text;
+        if (c.outSize == 64) {
+            EXPECT_EQ(JsonConvertText(c.text, c.maxCharacters, c.escape, nullptr, 0), length)
+                << c.text;
+        }
+    }
+}

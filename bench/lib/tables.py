@@ -1,0 +1,179 @@
+#!/usr/bin/env python3
+"""Turns the raw runs of a bench/ script (one TSV line per wrk or client run,
+several rounds) into medians: a summary TSV for the plot and Markdown tables
+for bench/RESULTS.md. Counts of errors and time-outs are added up over the
+rounds, everything else is the median of the rounds.
+
+    tables.py http RAW.tsv RSS.tsv OUT_PREFIX
+    tables.py api RAW.tsv OUT_PREFIX
+    tables.py scale RAW.tsv OUT_PREFIX
+"""
+import csv
+import statistics
+import sys
+from collections import OrderedDict
+
+SERVERS = [("tesmoapi", "TesmoApi"), ("httplib", "cpp-httplib"), ("nginx", "nginx")]
+SCENARIOS = [("ident", "/api/ident"), ("page", "100 KB page"), ("file", "4 MB file")]
+COUNTS = ("errors", "timeouts", "non2xx")
+
+
+def read(path):
+    with open(path, newline="") as f:
+        return list(csv.DictReader(f, delimiter="\t"))
+
+
+def group(rows, keys):
+    groups = OrderedDict()
+    for row in rows:
+        groups.setdefault(tuple(row[k] for k in keys), []).append(row)
+    return groups
+
+
+def median(rows, column):
+    values = [float(r[column]) for r in rows if r.get(column) not in (None, "", "-")]
+    return statistics.median(values) if values else float("nan")
+
+
+def total(rows, column):
+    return sum(int(r[column]) for r in rows if r.get(column) not in (None, "", "-"))
+
+
+def ratio(a, b):
+    return a / b if b else float("nan")
+
+
+def fmt(value, digits=0):
+    if value != value:  # NaN
+        return "-"
+    if digits == 0:
+        return f"{value:,.0f}"
+    return f"{value:,.{digits}f}"
+
+
+def table(header, lines):
+    out = ["| " + " | ".join(header) + " |", "|" + "---|" * len(header)]
+    out += ["| " + " | ".join(line) + " |" for line in lines]
+    return "\n".join(out) + "\n"
+
+
+def connections_of(rows):
+    return sorted({int(r["connections"]) for r in rows})
+
+
+def http(raw_path, rss_path, prefix):
+    rows = read(raw_path)
+    rss = {r["server"]: int(r["rss_kib"]) for r in read(rss_path)}
+    runs = group(rows, ("scenario", "connections", "server"))
+    summary = []
+    lines = []
+    for scenario, label in SCENARIOS:
+        for c in connections_of(rows):
+            for server, name in SERVERS:
+                group_rows = runs.get((scenario, str(c), server))
+                if not group_rows:
+                    continue
+                s = {
+                    "scenario": scenario, "connections": c, "server": server,
+                    "rps": median(group_rows, "rps"), "p50_ms": median(group_rows, "p50_ms"),
+                    "p99_ms": median(group_rows, "p99_ms"), "cpu_us": median(group_rows, "cpu_us"),
+                }
+                for k in COUNTS:
+                    s[k] = total(group_rows, k)
+                summary.append(s)
+                lines.append([label, str(c), name, fmt(s["rps"]), fmt(s["p50_ms"], 3),
+                              fmt(s["p99_ms"], 3), fmt(s["cpu_us"], 1),
+                              f'{s["errors"]} / {s["timeouts"]} / {s["non2xx"]}',
+                              fmt(rss.get(server, float("nan")) / 1024, 1)])
+    with open(prefix + ".tsv", "w") as f:
+        columns = ["scenario", "connections", "server", "rps", "p50_ms", "p99_ms", "cpu_us"]
+        f.write("\t".join(columns + list(COUNTS)) + "\n")
+        for s in summary:
+            f.write("\t".join(str(s[k]) for k in columns + list(COUNTS)) + "\n")
+
+    by_key = {(s["scenario"], s["connections"], s["server"]): s for s in summary}
+    ratio_lines = []
+    for scenario, label in SCENARIOS:
+        for c in connections_of(rows):
+            t = by_key.get((scenario, c, "tesmoapi"))
+            h = by_key.get((scenario, c, "httplib"))
+            n = by_key.get((scenario, c, "nginx"))
+            if not (t and h and n):
+                continue
+            ratio_lines.append([label, str(c), fmt(ratio(t["rps"], h["rps"]), 2),
+                                fmt(ratio(t["rps"], n["rps"]), 2),
+                                fmt(ratio(t["p99_ms"], h["p99_ms"]), 2),
+                                fmt(ratio(t["p99_ms"], n["p99_ms"]), 2),
+                                fmt(ratio(t["cpu_us"], h["cpu_us"]), 2),
+                                fmt(ratio(t["cpu_us"], n["cpu_us"]), 2)])
+    with open(prefix + ".md", "w") as f:
+        f.write(table(["scenario", "conns", "server", "req/s", "p50 ms", "p99 ms",
+                       "CPU us/req", "errors / time-outs / non-2xx", "peak RSS MiB"], lines))
+        f.write("\nRatios, TesmoApi against each peer (req/s: above 1 is faster; p99 and CPU:"
+                " below 1 is better):\n\n")
+        f.write(table(["scenario", "conns", "req/s vs httplib", "req/s vs nginx",
+                       "p99 vs httplib", "p99 vs nginx", "CPU vs httplib", "CPU vs nginx"],
+                      ratio_lines))
+
+
+def api(raw_path, prefix):
+    rows = read(raw_path)
+    runs = group(rows, ("resource", "connections", "side"))
+    resources = list(OrderedDict.fromkeys(r["resource"] for r in rows))
+    lines = []
+    for resource in resources:
+        for c in connections_of(rows):
+            g = runs.get((resource, str(c), "gateway"))
+            b = runs.get((resource, str(c), "bare"))
+            if not (g and b):
+                continue
+            g_rps, b_rps = median(g, "rps"), median(b, "rps")
+            # At a fixed number of connections the time per request is the
+            # inverse of the throughput.
+            lines.append([resource, str(c), fmt(g_rps), fmt(b_rps), fmt(ratio(b_rps, g_rps), 2),
+                          fmt(median(g, "p50_ms"), 3), fmt(median(b, "p50_ms"), 3),
+                          fmt(median(g, "p99_ms"), 3), fmt(median(b, "p99_ms"), 3),
+                          fmt(median(g, "cpu_us"), 0),
+                          f'{total(g, "errors") + total(g, "timeouts") + total(g, "non2xx")}'
+                          f' / {total(b, "errors")}'])
+    with open(prefix + ".md", "w") as f:
+        f.write(table(["resource", "conns", "gateway req/s", "bare req/s",
+                       "gateway/bare time per request", "gateway p50 ms", "bare p50 ms",
+                       "gateway p99 ms", "bare p99 ms", "gateway CPU us/req",
+                       "failures gateway / bare"], lines))
+
+
+def scale(raw_path, prefix):
+    rows = read(raw_path)
+    setups = list(OrderedDict.fromkeys(r["setup"] for r in rows))
+    runs = group(rows, ("resource", "connections", "setup"))
+    resources = list(OrderedDict.fromkeys(r["resource"] for r in rows))
+    lines = []
+    for resource in resources:
+        for c in connections_of(rows):
+            cells = [resource, str(c)]
+            medians = {}
+            for setup in setups:
+                g = runs.get((resource, str(c), setup), [])
+                medians[setup] = median(g, "rps")
+                failures = sum(total(g, k) for k in COUNTS)
+                cells.append(f'{fmt(medians[setup])} (p99 {fmt(median(g, "p99_ms"), 1)} ms'
+                             f'{", " + str(failures) + " failed" if failures else ""})')
+            cells.append(fmt(ratio(medians.get(setups[-1], float("nan")),
+                                   medians.get(setups[0], float("nan"))), 2))
+            lines.append(cells)
+    with open(prefix + ".md", "w") as f:
+        f.write(table(["resource", "conns"] + [s + " req/s" for s in setups]
+                      + [f"{setups[-1]} / {setups[0]}"], lines))
+
+
+if __name__ == "__main__":
+    kind = sys.argv[1]
+    if kind == "http":
+        http(sys.argv[2], sys.argv[3], sys.argv[4])
+    elif kind == "api":
+        api(sys.argv[2], sys.argv[3])
+    elif kind == "scale":
+        scale(sys.argv[2], sys.argv[3])
+    else:
+        sys.exit(__doc__)
