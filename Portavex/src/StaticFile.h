@@ -1,6 +1,7 @@
 // Answering a request for a file of the root directory: the default document
 // for the bare root, names that cannot leave the root, hidden files, the
-// content type of the extension, and the file streamed in chunks.
+// content type of the extension, and the file sent the way the platform
+// sends files best.
 #pragma once
 
 #include "HiddenFiles.h"
