@@ -138,6 +138,25 @@ TEST_F(ServerTest, NulBytesAreBadRequests) {
     EXPECT_EQ(calls, callbackLog.calls);
 }
 
+// Bytes that no request line holds are refused as soon as they come, not
+// after the rest of the request or the idle time-out.
+TEST_F(ServerTest, BytesNoRequestLineHoldsAreBadRequestsAtOnce) {
+    const std::string bad = StatusLine("400 BAD REQUEST") + kPoweredBy + "\r\n";
+    const std::string cases[] = {
+        std::string("\x16\x03\x01\x00\xa5\x01", 6),  // a TLS handshake, nothing after
+        std::string("G\0T /api/echo HTTP/1.1\r\n\r\n", 26),
+        "GET\t/api/echo HTTP/1.1\r\n\r\n",
+        "GET /api/echo\x01 HTTP/1.1\r\n\r\n",
+    };
+    int calls = callbackLog.calls;
+    for (const std::string& request : cases) {
+        TestClient client(server->GetPort());
+        client.Send(request);
+        EXPECT_EQ(bad, client.ReadUntilClosed(2000)) << request;
+    }
+    EXPECT_EQ(calls, callbackLog.calls);
+}
+
 TEST_F(ServerTest, BrokenCallbackContractGivesServiceError) {
     const std::string error = StatusLine("500 INTERNAL SERVER ERROR") + kPoweredBy + "\r\n";
     EXPECT_EQ(error, AskOnce(GetRequest("/api/overlong")));
@@ -415,8 +434,23 @@ TEST_F(ServerTest, DestructorClosesIdleConnectionsAtOnce) {
     ASSERT_FALSE(client.ReadAnswer().empty());
     Clock::time_point start = Clock::now();
     server.reset();
-    EXPECT_LT(MillisecondsSince(start), 3000);
+    // Well before the grace that answers in flight get.
+    EXPECT_LT(MillisecondsSince(start), 1000);
     EXPECT_EQ("", client.ReadUntilClosed(2000));
+}
+
+TEST_F(ServerTest, DestructorLetsAnAnswerInFlightFinish) {
+    callbackLog.release = false;
+    TestClient client(server->GetPort());
+    client.Send(GetRequest("/api/block"));
+    while (callbackLog.inFlight == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::thread releaser([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        callbackLog.release = true;
+    });
+    server.reset();
+    releaser.join();
+    EXPECT_EQ(0u, client.ReadUntilClosed(2000).find(StatusLine("200 OK")));
 }
 
 TEST_F(ServerTest, DestructorWaitsForARunningCallback) {
