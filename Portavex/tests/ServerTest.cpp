@@ -282,7 +282,7 @@ TEST_F(ServerTest, KeepAliveAnswersDoNotWaitOnAcknowledgements) {
         ASSERT_FALSE(client.ReadAnswer().empty());
     }
     // With Nagle and delayed acknowledgements each answer costs ~40 ms.
-    EXPECT_LT(MillisecondsSince(start), 1000);
+    EXPECT_LT(MillisecondsSince(start), 1500);
 }
 
 TEST_F(ServerTest, ClientThatLeavesMidAnswerDoesNotHurtTheServer) {
@@ -435,25 +435,12 @@ TEST_F(ServerTest, DestructorClosesIdleConnectionsAtOnce) {
     Clock::time_point start = Clock::now();
     server.reset();
     // Well before the grace that answers in flight get.
-    EXPECT_LT(MillisecondsSince(start), 1000);
+    EXPECT_LT(MillisecondsSince(start), 1500);
     EXPECT_EQ("", client.ReadUntilClosed(2000));
 }
 
-TEST_F(ServerTest, DestructorLetsAnAnswerInFlightFinish) {
-    callbackLog.release = false;
-    TestClient client(server->GetPort());
-    client.Send(GetRequest("/api/block"));
-    while (callbackLog.inFlight == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    std::thread releaser([] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        callbackLog.release = true;
-    });
-    server.reset();
-    releaser.join();
-    EXPECT_EQ(0u, client.ReadUntilClosed(2000).find(StatusLine("200 OK")));
-}
-
-TEST_F(ServerTest, DestructorWaitsForARunningCallback) {
+// An answer in flight when the server object goes away is still sent whole.
+TEST_F(ServerTest, DestructorWaitsForARunningCallbackAndSendsItsAnswer) {
     callbackLog.release = false;
     callbackLog.finished = false;
     TestClient client(server->GetPort());
@@ -466,6 +453,7 @@ TEST_F(ServerTest, DestructorWaitsForARunningCallback) {
     server.reset();
     EXPECT_TRUE(callbackLog.finished);
     releaser.join();
+    EXPECT_EQ(0u, client.ReadUntilClosed(2000).find(StatusLine("200 OK")));
 }
 
 }  // namespace
