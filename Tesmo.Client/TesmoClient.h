@@ -238,6 +238,11 @@ class TESMO_CLIENT_API TesmoClient {
     // Writes the library version "1.2"; returns its length, or -1 when it does not fit.
     static int GetVersion(char* text, unsigned long size);
 
+    // For a process that stops: milliseconds from now on, every exchange of
+    // every client fails at once, and exchanges still waiting then end within
+    // a fraction of a second, however long their time-out.
+    static void AbandonExchangesAfter(int milliseconds);
+
   private:
     void MachinesMemoryFree();
 

@@ -1,7 +1,8 @@
 // The bytes of a connection as a client sends them, through the request
 // framer, the request parser and the parameter document. Checks that framing
 // and the Origin flag do not depend on how the bytes were cut into receives,
-// that an Origin line the view holds is seen, that the decoded
+// that an Origin line the view holds is seen, that a request is refused at
+// the first byte that its request line cannot hold and at no other, that the decoded
 // path equals an independent decoding and is refused when it would hold a NUL,
 // and that every parameter document is a JSON object that fits its buffer.
 #include <cctype>
@@ -24,6 +25,7 @@ struct strFramed {
     eFrameResult result;
     std::string view;
     bool origin;
+    size_t end;  // offset of the last byte of the receive that ended it
 };
 
 bool StartsWithOrigin(const std::string& piece) {
@@ -64,7 +66,7 @@ std::vector<strFramed> Frame(const unsigned char* stream, size_t size, size_t ch
             eFrameResult result = framer->Scan();
             if (result == FrameNeedMore) break;
             if (result != FrameComplete) {
-                framed.push_back({result, "", framer->HasOrigin()});
+                framed.push_back({result, "", framer->HasOrigin(), at - 1});
                 return framed;
             }
             FUZZ_CHECK(framer->ViewLength() <= kRequestViewSize);
@@ -72,7 +74,7 @@ std::vector<strFramed> Frame(const unsigned char* stream, size_t size, size_t ch
             std::string view(framer->View(), framer->ViewLength());
             // The framer sees every header line, the view only those that fit.
             if (ViewHasOrigin(view)) FUZZ_CHECK(framer->HasOrigin());
-            framed.push_back({result, view, framer->HasOrigin()});
+            framed.push_back({result, view, framer->HasOrigin(), at - 1});
             if (onRequest != nullptr) onRequest(framer->View());
             framer->BeginRequest();
         }
@@ -184,6 +186,53 @@ void CheckRequest(char* view) {
     if (request.query != nullptr) CheckParameters(request.query);
 }
 
+// The offset of the first byte from start on that no request line holds
+// where it stands, worked out apart from the framer: after any line breaks
+// a method of letters, digits and !#$%&'*+-.^_`|~ up to the first blank, then
+// no control character but CR and LF, which end the line. end when there is
+// none before it.
+size_t FirstImpossibleByte(const unsigned char* stream, size_t start, size_t end) {
+    const std::string methodSigns = "!#$%&'*+-.^_`|~";
+    size_t at = start;
+    while (at < end && (stream[at] == '\r' || stream[at] == '\n')) at++;
+    const size_t first = at;
+    bool inMethod = true;
+    for (; at < end && stream[at] != '\r' && stream[at] != '\n'; at++) {
+        const unsigned char c = stream[at];
+        if (inMethod && c == ' ' && at > first) {
+            inMethod = false;
+            continue;
+        }
+        const bool sign = c != 0 && methodSigns.find(static_cast<char>(c)) != std::string::npos;
+        const bool methodCharacter = (c < 0x80 && std::isalnum(c)) || sign;
+        const bool control = c < 0x20 || c == 0x7f;
+        if (inMethod ? !methodCharacter : control) return at;
+    }
+    return end;
+}
+
+// With receives of one byte each, every result ends at the byte that
+// decided it: a refusal at the first impossible byte of its request, any
+// other result before one.
+void CheckRefusals(const unsigned char* stream, const std::vector<strFramed>& single) {
+    size_t start = 0;
+    for (const strFramed& framed : single) {
+        const size_t impossible = FirstImpossibleByte(stream, start, framed.end + 1);
+        FUZZ_CHECK((framed.result == FrameNotARequest) == (impossible == framed.end));
+        if (framed.result != FrameNotARequest) FUZZ_CHECK(impossible == framed.end + 1);
+        start = framed.end + 1;
+    }
+}
+
+void CheckSameFraming(const std::vector<strFramed>& a, const std::vector<strFramed>& b) {
+    FUZZ_CHECK(a.size() == b.size());
+    for (size_t i = 0; i < a.size(); i++) {
+        FUZZ_CHECK(a[i].result == b[i].result);
+        FUZZ_CHECK(a[i].view == b[i].view);
+        FUZZ_CHECK(a[i].origin == b[i].origin);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
@@ -192,11 +241,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     size_t chunk = 1 + data[0] % 64;
     std::vector<strFramed> small = Frame(data + 1, size - 1, chunk, CheckRequest);
     std::vector<strFramed> whole = Frame(data + 1, size - 1, size, nullptr);
-    FUZZ_CHECK(small.size() == whole.size());
-    for (size_t i = 0; i < small.size(); i++) {
-        FUZZ_CHECK(small[i].result == whole[i].result);
-        FUZZ_CHECK(small[i].view == whole[i].view);
-        FUZZ_CHECK(small[i].origin == whole[i].origin);
-    }
+    std::vector<strFramed> single = Frame(data + 1, size - 1, 1, nullptr);
+    CheckSameFraming(small, whole);
+    CheckSameFraming(single, whole);
+    CheckRefusals(data + 1, single);
     return 0;
 }

@@ -182,8 +182,12 @@ void CloseAllConnections(strConnectionTable* table) {
     {
         std::unique_lock<std::mutex> guard(table->lock);
         table->closing = true;
-        for (strConnectionEntry& entry : table->running) ShutdownSocket(entry.socket);
-        table->drained.wait(guard, [table] { return table->running.empty(); });
+        auto none = [table] { return table->running.empty(); };
+        if (!table->drained.wait_for(guard, std::chrono::milliseconds(kStopGraceMilliseconds),
+                                     none)) {
+            for (strConnectionEntry& entry : table->running) ShutdownSocket(entry.socket);
+            table->drained.wait(guard, none);
+        }
     }
     JoinEnded(table);
 }

@@ -65,7 +65,9 @@ struct strConnectionStart {
 // socket is then closed. Joins the threads that have ended meanwhile.
 bool StartConnection(const strConnectionStart& start);
 // Closes every open connection and waits until every connection thread has
-// ended.
+// ended: connections waiting for a request close at once, answers being sent
+// get kStopGraceMilliseconds to finish, then their connections are shut
+// down.
 void CloseAllConnections(strConnectionTable* table);
 
 }  // namespace portavex

@@ -1,5 +1,6 @@
 // Content types from the system's /etc/mime.types (lines of a type followed
-// by its extensions, '#' starting a comment), read once on first use.
+// by its extensions, '#' starting a comment), read once on first use and
+// kept until the process ends.
 #include <algorithm>
 #include <cstring>
 #include <fstream>
@@ -37,9 +38,12 @@ TypeTable LoadTypes() {
     return table;
 }
 
+// Never destroyed: connection threads may still format answers while the
+// process runs its exit handlers, before the server object that waits for
+// them is destroyed.
 const TypeTable& Types() {
-    static const TypeTable table = LoadTypes();
-    return table;
+    static const TypeTable* const table = new TypeTable(LoadTypes());
+    return *table;
 }
 
 }  // namespace

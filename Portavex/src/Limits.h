@@ -36,7 +36,6 @@ constexpr size_t kFileChunkSize = 8192;
 constexpr uint64_t kFileSizeLimit = 4ull * 1024 * 1024 * 1024;
 // The response header never exceeds this.
 constexpr size_t kResponseHeaderSize = 256;
-constexpr int kListenBacklog = 100;
 constexpr int kDefaultIdleTimeoutSeconds = 60;
 // Longest idle time-out: 30 days, so that the time-out in milliseconds
 // still fits the 32-bit socket options of Windows.
@@ -44,6 +43,11 @@ constexpr int kMaxIdleTimeoutSeconds = 30 * 24 * 3600;
 // Longest wait of a connection thread before it looks again at whether the
 // server is going away.
 constexpr int kWaitSliceMilliseconds = 200;
+
+// When the server object goes away, answers already begun get this long to
+// finish before their connections are shut down; connections waiting for a
+// request close within one wait slice.
+constexpr int kStopGraceMilliseconds = 3000;
 
 // Before closing, a connection reads what the peer still sends for at most
 // this long, so that unread bytes do not turn the close into a reset that

@@ -27,7 +27,7 @@ bool NetStartup() {
 
 void NetCleanup() {}
 
-Socket ListenTcp(unsigned short port, int backlog, unsigned short* boundPort) {
+Socket ListenTcp(unsigned short port, unsigned short* boundPort) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return kInvalidSocket;
     // Lets a restarted server bind while connections of its previous run
@@ -40,7 +40,7 @@ Socket ListenTcp(unsigned short port, int backlog, unsigned short* boundPort) {
     address.sin_port = htons(port);
     socklen_t length = sizeof(address);
     if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        listen(fd, backlog) != 0 ||
+        listen(fd, SOMAXCONN) != 0 ||
         getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         close(fd);
         return kInvalidSocket;

@@ -30,7 +30,7 @@ void NetCleanup() {
     WSACleanup();
 }
 
-Socket ListenTcp(unsigned short port, int backlog, unsigned short* boundPort) {
+Socket ListenTcp(unsigned short port, unsigned short* boundPort) {
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (s == INVALID_SOCKET) return kInvalidSocket;
     sockaddr_in address = {};
@@ -39,7 +39,7 @@ Socket ListenTcp(unsigned short port, int backlog, unsigned short* boundPort) {
     address.sin_port = htons(port);
     int length = sizeof(address);
     if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        listen(s, backlog) != 0 ||
+        listen(s, SOMAXCONN) != 0 ||
         getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         closesocket(s);
         return kInvalidSocket;

@@ -17,8 +17,10 @@ bool NetStartup();
 void NetCleanup();
 
 // A socket listening on every local IPv4 address at port; *boundPort is the
-// port actually bound (port 0 picks one). kInvalidSocket on failure.
-Socket ListenTcp(unsigned short port, int backlog, unsigned short* boundPort);
+// port actually bound (port 0 picks one). Its queue of connections not yet
+// accepted is the longest the system allows, so that a burst is not dropped.
+// kInvalidSocket on failure.
+Socket ListenTcp(unsigned short port, unsigned short* boundPort);
 // Makes a thread blocked in Accept on the listener return; ReleaseListener
 // frees it once that thread has ended.
 void StopAccepting(Socket listener);

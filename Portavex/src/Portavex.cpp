@@ -64,7 +64,7 @@ bool Portavex::Start(unsigned short port, RequestCallback callback, unsigned lon
     CopyText(rootDirectory, root);
     CopyText(defaultDocument, document);
 
-    listenSocket = ListenTcp(port, kListenBacklog, &listenPort);
+    listenSocket = ListenTcp(port, &listenPort);
     if (listenSocket == kInvalidSocket) return false;
     connections->listening = true;
     try {

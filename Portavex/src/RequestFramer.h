@@ -1,7 +1,9 @@
 // Cuts the byte stream of a connection into requests: a request ends with
 // the empty line after its header block, however many receives it took;
 // bytes after it belong to the next request. Every byte is looked at once,
-// also to see whether a header line of the request begins with "Origin".
+// also to see whether a header line of the request begins with "Origin", and
+// a byte that cannot stand where it is in the request line is refused as
+// soon as it is seen.
 #pragma once
 
 #include <cstddef>
@@ -11,11 +13,15 @@
 namespace portavex {
 
 enum eFrameResult {
-    FrameNeedMore,      // all input used; the request is not complete yet
-    FrameComplete,      // view() holds the request; unused input is kept
-    FrameLineTooLong,   // the request line does not fit in the view (known
-                        // once the request has ended)
-    FrameBlockTooLarge  // the header block exceeds kHeaderBlockLimit
+    FrameNeedMore,       // all input used; the request is not complete yet
+    FrameComplete,       // view() holds the request; unused input is kept
+    FrameLineTooLong,    // the request line does not fit in the view (known
+                         // once the request has ended)
+    FrameBlockTooLarge,  // the header block exceeds kHeaderBlockLimit
+    FrameNotARequest     // the request line holds a byte that no request line
+                         // holds: in the method one that is not a letter,
+                         // digit or one of !#$%&'*+-.^_`|~, after it a control
+                         // character other than CR and LF
 };
 
 class RequestFramer {
@@ -46,7 +52,16 @@ class RequestFramer {
     void BeginRequest();
 
   private:
+    // Where the current byte stands in the request line.
+    enum eLineState {
+        StateBeforeRequest,  // line breaks before the request line
+        StateMethod,         // from its first byte to the first blank
+        StateTarget,         // after the first blank, to the end of the line
+        StateHeaders         // the request line has ended (at a CR or LF)
+    };
+
     eFrameResult Take(char c);
+    bool CheckRequestLine(char c);
     void WatchOrigin(char c);
 
     char input[kReceiveBufferSize];
@@ -57,6 +72,7 @@ class RequestFramer {
     size_t viewEnd;      // end of the last whole line inside view
     size_t blockLength;  // bytes of the header block so far
     size_t lineLength;   // characters of the current line, CR not counted
+    eLineState state;
     bool haveRequestLine;
     bool lineTooLong;  // the request line overflowed the view
     // Header lines as the Origin check splits them, at CR and LF alike.

@@ -128,7 +128,8 @@ TEST(RequestFramer, OriginIsSeenOnEveryHeaderLineSplitAtCarriageReturnsAndLineFe
         {"\r\nGET / HTTP/1.1\n\r\rOrigin: a\n\n", FrameComplete, true},
         {"GET / HTTP/1.1\r\n" + filler + filler + "Origin: late\r\n\r\n", FrameComplete, true},
         {"GET /Origin HTTP/1.1\r\nX-Origin: a\r\nHost: Origin\r\n\r\n", FrameComplete, false},
-        {"Origin: a\r\n\r\n", FrameComplete, false},
+        {"Origin: a\r\n\r\n", FrameNotARequest, false},
+        {"Origin / HTTP/1.1\r\n\r\n", FrameComplete, false},
         {"GET / HTTP/1.1\r\nOrigi\r\n\r\n", FrameComplete, false},
         {"GET /" + std::string(kRequestViewSize, 'a') + " HTTP/1.1\r\nOrigin: a\r\n\r\n",
          FrameLineTooLong, true},
@@ -144,4 +145,55 @@ TEST(RequestFramer, OriginIsSeenOnEveryHeaderLineSplitAtCarriageReturnsAndLineFe
         EXPECT_EQ(c.result, Feed(framer, input, 777)) << c.request.substr(0, 60);
         EXPECT_EQ(c.origin, framer.HasOrigin()) << c.request.substr(0, 60);
     }
+}
+
+// A good request with one byte replaced: where a request line cannot hold
+// the byte, the framer refuses it at that byte, before the request is over.
+TEST(RequestFramer, ByteThatNoRequestLineHoldsIsRefusedWhereItStands) {
+    const std::string good = "GET /api/x?a=1 HTTP/1.1\r\nHost: h\r\n\r\n";
+    const size_t method = 1, target = 8, header = good.find("h\r\n");
+    const struct {
+        size_t at;
+        char byte;
+        bool refused;
+    } cases[] = {
+        {0, '\x16', true},  // a TLS handshake
+        {0, ' ', true},     // no method at all
+        {method, '\0', true},
+        {method, '\t', true},
+        {method, '/', true},
+        {method, '(', true},
+        {method, '"', true},
+        {method, '\x80', true},
+        {method, '~', false},  // an unknown method, answered as such
+        {method, 'e', false},
+        {target, '\x01', true},
+        {target, '\t', true},
+        {target, '\x7f', true},
+        {target, '\0', true},
+        {target, '\xe9', false},  // text beyond ASCII is the parser's to judge
+        {target, '"', false},
+        {target, '\r', false},  // ends the request line early
+        {header, '\x01', false},
+    };
+    for (const auto& c : cases) {
+        std::string request = good;
+        request[c.at] = c.byte;
+        RequestFramer framer;
+        SCOPED_TRACE("byte " + std::to_string(static_cast<unsigned char>(c.byte)) + " at " +
+                     std::to_string(c.at));
+        if (!c.refused) {
+            EXPECT_EQ(FrameComplete, Feed(framer, request, 5));
+            continue;
+        }
+        EXPECT_EQ(FrameNeedMore, Feed(framer, request.substr(0, c.at), 1));
+        EXPECT_EQ(FrameNotARequest, Feed(framer, request.substr(c.at, 1), 1));
+    }
+}
+
+TEST(RequestFramer, EveryCharacterOfAMethodNameAndEmptyLinesBeforeItAreAccepted) {
+    RequestFramer framer;
+    const std::string request = "\r\n\n!#$%&'*+-.^_`|~09azAZ / HTTP/1.1\r\n\r\n";
+    EXPECT_EQ(FrameComplete, Feed(framer, request, 3));
+    EXPECT_EQ(request.substr(3, request.size() - 5), View(framer));
 }

@@ -1,5 +1,7 @@
 #include "Socket.h"
 
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <memory>
@@ -13,6 +15,10 @@
 namespace tesmo {
 
 namespace {
+
+// When every wait is abandoned, in ticks of the steady clock; the greatest
+// tick while the process runs on.
+std::atomic<Deadline::rep> abandonTick{Deadline::max().time_since_epoch().count()};
 
 // The first IPv4 address getaddrinfo gives for host with these flags.
 // getaddrinfo, unlike gethostbyname, is safe to call from several clients on
@@ -65,9 +71,14 @@ Deadline DeadlineAfter(int timeoutMs) {
     return std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
 }
 
+void AbandonWaitsAt(Deadline moment) {
+    abandonTick = moment.time_since_epoch().count();
+}
+
 int MillisecondsLeft(Deadline deadline) {
-    auto left =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const Deadline abandon{Deadline::duration(abandonTick.load())};
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(std::min(deadline, abandon) -
+                                                             std::chrono::steady_clock::now());
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
@@ -125,7 +136,10 @@ bool SocketReceive(SocketHandle socket, void* data, std::size_t length, Deadline
     std::size_t received = 0;
     while (received < length) {
         int left = MillisecondsLeft(deadline);
-        if (left == 0 || SocketWaitReadable(socket, left) <= 0) return false;
+        if (left == 0) return false;
+        int ready = SocketWaitReadable(socket, std::min(left, kAbandonCheckMilliseconds));
+        if (ready < 0) return false;
+        if (ready == 0) continue;
         long got = SocketReceiveSome(socket, out + received, length - received);
         if (got <= 0) return false;
         received += static_cast<std::size_t>(got);

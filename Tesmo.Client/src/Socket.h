@@ -18,8 +18,13 @@ using Deadline = std::chrono::steady_clock::time_point;
 
 // The moment timeoutMs milliseconds from now.
 Deadline DeadlineAfter(int timeoutMs);
-// Whole milliseconds left until deadline; 0 once it has passed.
+// Whole milliseconds left until deadline, or until the moment every wait is
+// abandoned if that comes first; 0 once it has passed.
 int MillisecondsLeft(Deadline deadline);
+// From moment on every wait of the process ends at once; a wait already
+// running looks at the moment at least every kAbandonCheckMilliseconds.
+void AbandonWaitsAt(Deadline moment);
+constexpr int kAbandonCheckMilliseconds = 100;
 
 // Starts and stops the platform's socket layer (Winsock 2.2; nothing on POSIX).
 bool SocketLayerStart();

@@ -343,3 +343,7 @@ int TesmoClient::GetVersion(char* text, unsigned long size) {
     if (written < 0 || static_cast<unsigned long>(written) >= size) return -1;
     return written;
 }
+
+void TesmoClient::AbandonExchangesAfter(int milliseconds) {
+    AbandonWaitsAt(DeadlineAfter(milliseconds));
+}

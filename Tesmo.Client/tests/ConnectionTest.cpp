@@ -220,6 +220,33 @@ TEST_F(ClientTest, ReplyLongerThanTheBufferClosesTheConnection) {
     EXPECT_TRUE(server.WaitClientClosed(kCloseWaitMs));
 }
 
+// A stopping process abandons its exchanges: one waiting on a silent server
+// ends soon after the moment, however long its time-out, and none starts
+// once the moment has passed, even with a server that would answer.
+class AbandonTest : public ClientTest {
+  protected:
+    void TearDown() override { tesmo::AbandonWaitsAt(tesmo::Deadline::max()); }
+};
+
+TEST_F(AbandonTest, WaitingExchangeEndsSoonAfterTheMoment) {
+    client.SetTimeout(30);
+    ScriptLogin(200);
+    server.Stall(kRequestHeaderSize);
+    StartConnected();
+    TesmoClient::AbandonExchangesAfter(200);
+    auto started = Clock::now();
+    EXPECT_FALSE(client.Load());
+    EXPECT_LT(Clock::now() - started, std::chrono::seconds(2));
+    EXPECT_TRUE(server.WaitClientClosed(kCloseWaitMs));
+}
+
+TEST_F(AbandonTest, NoLoginOnceTheMomentHasPassed) {
+    ScriptLogin(200);
+    server.Start();
+    TesmoClient::AbandonExchangesAfter(0);
+    EXPECT_FALSE(client.Connect());
+}
+
 TEST_F(ClientTest, DestructorClosesAnOpenConnection) {
     ScriptLogin(200);
     server.Start();

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "TesmoClient.h"
+
 #include "api/Dispatcher.h"
 #include "service/CommandLine.h"
 #include "service/Configuration.h"
@@ -14,6 +16,11 @@ namespace {
 // Bytes of the answer buffer the HTTP server hands to the request callback.
 constexpr unsigned long kResultsSize = 1000000;
 constexpr size_t kFailureSize = 256;
+// After a stop request, requests still waiting on the Tesmo server get this
+// long; then their exchanges fail, so that the server object, which lets
+// answers in flight finish for a little longer as the process ends, is not
+// held up by each request's remaining exchanges and their time-outs.
+constexpr int kExchangeGraceMilliseconds = 2000;
 
 char defaultDocument[] = "api.html";
 char programDirectory[kProgramPathLength + 1];
@@ -64,6 +71,7 @@ int RunService() {
     WaitForStopRequest();
     ReportServiceState(ServiceStopPending, 0);
     server.Stop();
+    TesmoClient::AbandonExchangesAfter(kExchangeGraceMilliseconds);
     ReportServiceState(ServiceStopped, 0);
     return kRunApiOk;
 }

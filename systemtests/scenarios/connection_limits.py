@@ -2,8 +2,8 @@
 
 Burst: many connections opened in the same instant, each sending a request
 at once: every one is answered, and the figures tell how long the slowest
-waited (the listen queue holds 100 connections; what does not fit is
-dropped by the system and comes again after a second or more).
+waited (the listen queue is as long as the system allows; what would not
+fit would be dropped and come again only after a second or more).
 
 Descriptor limit: the gateway started with a descriptor limit of 64 and
 held at it by idle connections. Connections beyond the limit wait in the

@@ -20,8 +20,11 @@ FAULT_KINDS = ("stall", "close", "short", "badlength", "slow=%d" % (SERVER_TIMEO
 # the time-out and a second to what the request takes without it, which on
 # a shared 2-core machine at 256 connections is up to a second or two of
 # queueing: a failed answer may take the time-out, a second and the slowest
-# successful answer of the same run.
+# successful answer of the same run, but never more than a second of it (with
+# a listen queue as long as the system allows, no connection waits a second
+# to be taken in).
 FAULT_ALLOWANCE = SERVER_TIMEOUT + 1
+QUEUEING_CAP = 1.0
 # No answer at all within this long is a request that hangs.
 HANG_SECONDS = SERVER_TIMEOUT + 10
 
@@ -55,7 +58,7 @@ def run(context, report):
                          % (stats.total(), statuses.get("500", 0), stats.problems(),
                             stats.examples()[:3]))
             report.check("faults.%s.failed_within_timeout_and_a_second" % name,
-                         failed_slowest <= FAULT_ALLOWANCE + queueing,
+                         failed_slowest <= FAULT_ALLOWANCE + min(queueing, QUEUEING_CAP),
                          "slowest 2001 answer %.2f s; time-out %d s, slowest 200 answer %.2f s"
                          % (failed_slowest, SERVER_TIMEOUT, queueing))
             report.check("faults.%s.nothing_kept" % name,

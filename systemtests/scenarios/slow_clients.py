@@ -26,12 +26,14 @@ OPEN_BATCH = 50
 CLOSE_EARLY_SECONDS = 0.3
 CLOSE_LATE_SECONDS = 2.5
 P99_FACTOR = 2.0
+# Added to twice the quiet p99: one scheduling delay of a shared 2-core
+# machine (a few ms) must not count as a slowdown of the normal traffic.
+P99_MARGIN_SECONDS = 0.005
 
 
 def _wait_for_threads(pid, connections):
-    """Lets the gateway take in a batch before the next one comes: the
-    listen queue holds 100 connections, and a burst beyond what the listener
-    has taken meanwhile is dropped by the system (see the burst check)."""
+    """Lets the gateway take in a batch before the next one comes, so that
+    the threads counted are those of connections already taken in."""
     deadline = time.monotonic() + 5
     while process_stats(pid)["threads"] - 2 < connections and time.monotonic() < deadline:
         time.sleep(0.01)
@@ -144,7 +146,7 @@ def run(context, report):
                      quiet.problems() == 0 and loaded.problems() == 0,
                      str(quiet.examples()[:2] + loaded.examples()[:2]))
         report.check("slow_clients.normal_p99_within_2x_quiet",
-                     loaded_p99 <= P99_FACTOR * quiet_p99,
+                     loaded_p99 <= P99_FACTOR * quiet_p99 + P99_MARGIN_SECONDS,
                      "quiet p99 %.1f ms, with %d slow and %d idle connections %.1f ms"
                      % (quiet_p99 * 1000, SLOW, IDLE, loaded_p99 * 1000))
         report.check("slow_clients.alive", gateway.alive(), gateway.errors()[-200:])

@@ -13,9 +13,12 @@ from processes import Gateway, Sim
 
 SERVER_TIMEOUT = 2
 VALUES_DELAY_MS = 800
-BIG_FILE_BYTES = 32 * 1024 * 1024
-# A reader of the large file that takes 64 KiB every 20 ms needs about 10 s.
-READ_PAUSE = 0.02
+# Larger than what the system buffers on loopback, so that a close cuts it.
+# A reader that takes 64 KiB every 5 ms needs about 1.5 s: within the few
+# seconds a stop gives the answers being sent (an answer that needs longer
+# than that is cut by the close).
+BIG_FILE_BYTES = 16 * 1024 * 1024
+READ_PAUSE = 0.005
 IN_FLIGHT = {"values": 40, "big_file": 30, "quick": 30}
 RUN_BEFORE_STOP = 1.5
 # Each exchange just under the time-out: a request needs five of them.
@@ -118,6 +121,9 @@ def _under_load(context, report):
                      "exit status %s after %.2f s" % (exit_status, took))
         report.check("stop.no_request_hangs", hanging == 0 and len(outcomes) >= 100,
                      "%d requests in flight ended, %d still waiting" % (len(outcomes), hanging))
+        report.check("stop.answers_in_flight_finished",
+                     all(a.outcome == ANSWERED for _, a in outcomes),
+                     "outcomes %s" % counts)
         report.check("stop.no_answer_cut_short",
                      not cut and all(a.outcome in (ANSWERED, CLOSED) for _, a in outcomes),
                      "%d answers cut short: %s" % (len(cut), cut[:3]))
