@@ -36,19 +36,33 @@ std::string TestClient::ReadHeader(int timeoutMs) {
     return header;
 }
 
+bool TestClient::ReadBody(size_t length, std::string* body, int timeoutMs) {
+    const Clock::time_point deadline = DeadlineIn(timeoutMs);
+    bool whole = true;
+    while (pending.size() < length) {
+        const int left = MillisecondsLeft(deadline);
+        if (left == 0 || connection.Receive(&pending, left) != eReceive::Received) {
+            whole = false;
+            break;
+        }
+    }
+    const size_t taken = pending.size() < length ? pending.size() : length;
+    *body = pending.substr(0, taken);
+    pending.erase(0, taken);
+    return whole;
+}
+
 std::string TestClient::ReadAnswer(int timeoutMs) {
     const Clock::time_point deadline = DeadlineIn(timeoutMs);
     std::string header = ReadHeader(timeoutMs);
     if (header.empty()) return "";
     const long long length = ContentLength(header);
-    const size_t wanted = length > 0 ? static_cast<size_t>(length) : 0;
-    while (pending.size() < wanted) {
-        const int left = MillisecondsLeft(deadline);
-        if (left == 0 || connection.Receive(&pending, left) != eReceive::Received) return "";
+    std::string body;
+    if (!ReadBody(length > 0 ? static_cast<size_t>(length) : 0, &body,
+                  MillisecondsLeft(deadline))) {
+        return "";
     }
-    std::string answer = header + pending.substr(0, wanted);
-    pending.erase(0, wanted);
-    return answer;
+    return header + body;
 }
 
 std::string TestClient::ReadUntilClosed(int timeoutMs) {

@@ -28,6 +28,9 @@ class TestClient {
     std::string ReadUntilClosed(int timeoutMs = 5000);
     // Only the bytes up to the end of the next header.
     std::string ReadHeader(int timeoutMs = 5000);
+    // The next length bytes, after ReadHeader: false, with *body holding what
+    // came, when the connection closed or the time ran out first.
+    bool ReadBody(size_t length, std::string* body, int timeoutMs = 5000);
     void Close() { connection.Close(); }
 
   private:

@@ -4,13 +4,33 @@
 // stays alive meanwhile, which also keeps Wine's service manager running.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "ServiceTestSupport_win32.h"
 
 namespace {
 
 constexpr unsigned kServiceSpecificError = 1066;  // ERROR_SERVICE_SPECIFIC_ERROR
+
+// What became of a download.
+enum class eDownload { Whole, ClosedBeforeAnswer, CutShort };
+
+// One GET of target on client, read to the end of its Content-Length.
+eDownload Download(TestClient& client, const std::string& target) {
+    if (!client.Send(GetRequest(target))) return eDownload::ClosedBeforeAnswer;
+    const std::string header = client.ReadHeader(kHttpTimeoutMs);
+    if (header.empty()) return eDownload::ClosedBeforeAnswer;
+    const long long length = ContentLength(header);
+    std::string body;
+    if (length <= 0 || !client.ReadBody(static_cast<size_t>(length), &body, kHttpTimeoutMs)) {
+        return eDownload::CutShort;
+    }
+    return eDownload::Whole;
+}
 
 TEST_F(ServiceTest, RunsUnderTheServiceManagerUntilStopped) {
     const unsigned short port = FreePort();
@@ -32,6 +52,59 @@ TEST_F(ServiceTest, RunsUnderTheServiceManagerUntilStopped) {
     EXPECT_EQ(0, stopped.win32ExitCode);
     EXPECT_EQ(0, stopped.serviceExitCode);
     EXPECT_EQ(0, HttpGet(port, "/api/ident").status) << "no longer listening";
+}
+
+// sc stop while 100 keep-alive connections download a file larger than the
+// loopback buffers: the service stops within a few seconds, and each download
+// in flight ends whole or on a connection closed before its answer began,
+// never cut short under its Content-Length.
+TEST_F(ServiceTest, StopWithDownloadsInFlightCutsNoneShort) {
+    constexpr int kInFlight = 100;
+    // Larger than what the loopback buffers hold, so that a close cuts it.
+    constexpr size_t kFileBytes = 512 * 1024;
+    constexpr auto kStopWithin = std::chrono::seconds(8);
+    const unsigned short port = FreePort();
+    WriteConfig(Config(port));
+    WriteFile("big.bin", std::string(kFileBytes, 'z'));
+    ASSERT_TRUE(InstallService());
+    ASSERT_EQ(0u, RunCommand("sc.exe start TesmoApi").exitCode);
+    ASSERT_EQ(SERVICE_RUNNING, WaitForState(SERVICE_RUNNING).state);
+
+    std::atomic<bool> stopping{false};
+    std::atomic<int> whole{0}, closed{0}, cut{0}, all{0};  // all: every whole one
+    std::vector<std::thread> clients;
+    for (int i = 0; i < kInFlight; ++i) {
+        clients.emplace_back([&] {
+            TestClient client(port);
+            for (;;) {
+                const bool before = !stopping;
+                const eDownload got = Download(client, "/big.bin");
+                if (got == eDownload::Whole) all++;
+                const bool ended = stopping || got != eDownload::Whole;
+                if (before && ended) {
+                    if (got == eDownload::Whole) whole++;
+                    if (got == eDownload::ClosedBeforeAnswer) closed++;
+                    if (got == eDownload::CutShort) cut++;
+                }
+                if (ended) return;
+            }
+        });
+    }
+    Sleep(1000);
+    stopping = true;
+    const auto asked = std::chrono::steady_clock::now();
+    EXPECT_EQ(0u, RunCommand("sc.exe stop TesmoApi").exitCode);
+    const strServiceStatus stopped = WaitForState(SERVICE_STOPPED);
+    const auto took = std::chrono::steady_clock::now() - asked;
+    for (std::thread& client : clients) client.join();
+
+    EXPECT_EQ(SERVICE_STOPPED, stopped.state);
+    EXPECT_EQ(0, stopped.serviceExitCode);
+    EXPECT_LE(took, kStopWithin);
+    EXPECT_EQ(0, cut.load()) << whole << " whole, " << closed << " closed before the answer; "
+                             << all << " whole downloads in all";
+    // A download that began just as the stop was asked may go uncounted.
+    EXPECT_GE(whole + closed + cut, kInFlight * 9 / 10);
 }
 
 TEST_F(ServiceTest, FailedStartStopsWithTheServiceSpecificCode) {
