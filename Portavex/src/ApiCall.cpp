@@ -25,8 +25,7 @@ bool ServeApi(const strAnswerChannel& channel, const strApiSettings& api, char* 
         return SendError(channel, ServiceError);
     }
     eRequestResult status = static_cast<eRequestResult>(result);
-    bool sent =
-        SendHeader(channel, status, length, ".json") && SendAll(channel.socket, results, length);
+    bool sent = SendAnswer(channel, status, results, length, ".json");
     delete[] results;
     return sent && status == Ok;
 }

@@ -120,7 +120,11 @@ long FileRead(FileHandle file, char* buffer, size_t size) {
     return static_cast<long>(done);
 }
 
-bool FileSend(FileHandle file, uint64_t size, Socket s, char*, size_t) {
+bool FileSend(FileHandle file, uint64_t size, Socket s, const char* header, size_t headerLength,
+              char*, size_t) {
+    // The header waits for the file's first bytes, to leave in one segment
+    // with them; an empty file has none to wait for.
+    if (!SendGathered(s, header, headerLength, nullptr, 0, size > 0)) return false;
     PipeSignalHold hold;
     while (size > 0) {
         const size_t want = static_cast<size_t>(size < kSendFileStep ? size : kSendFileStep);

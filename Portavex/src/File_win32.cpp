@@ -69,14 +69,18 @@ long FileRead(FileHandle file, char* buffer, size_t size) {
     return static_cast<long>(got);
 }
 
-bool FileSend(FileHandle file, uint64_t size, Socket s, char* chunk, size_t chunkSize) {
-    while (size > 0) {
+// Large pieces, each read and then sent, the header gathered with the
+// first one.
+bool FileSend(FileHandle file, uint64_t size, Socket s, const char* header, size_t headerLength,
+              char* chunk, size_t chunkSize) {
+    do {
         const size_t want = size < chunkSize ? static_cast<size_t>(size) : chunkSize;
-        const long got = FileRead(file, chunk, want);
-        if (got <= 0 || static_cast<size_t>(got) != want) return false;
-        if (!SendAll(s, chunk, want)) return false;
+        if (want > 0 && FileRead(file, chunk, want) != static_cast<long>(want)) return false;
+        if (!SendGathered(s, header, headerLength, chunk, want, false)) return false;
+        header = nullptr;
+        headerLength = 0;
         size -= want;
-    }
+    } while (size > 0);
     return true;
 }
 

@@ -30,8 +30,9 @@ constexpr size_t kHiddenFileLimit = 8;
 constexpr size_t kContentTypeSize = 32;
 // A file extension with its dot must be shorter than this to be looked up.
 constexpr size_t kExtensionSize = 8;
-// Files are streamed in chunks of this size.
-constexpr size_t kFileChunkSize = 8192;
+// Where a file passes through memory on its way to the socket, it goes in
+// pieces of this size.
+constexpr size_t kFileChunkSize = 64 * 1024;
 // Files of this size or more are refused.
 constexpr uint64_t kFileSizeLimit = 4ull * 1024 * 1024 * 1024;
 // The response header never exceeds this.

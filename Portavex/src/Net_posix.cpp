@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,8 +16,23 @@ namespace portavex {
 
 namespace {
 
+constexpr int kGatheredPieces = 2;
+
 int Fd(Socket s) {
     return static_cast<int>(s);
+}
+
+// Drops the first sent bytes from the pieces at *next (*left of them), and
+// the pieces that are then empty.
+void Consume(iovec** next, int* left, size_t sent) {
+    while (*left > 0 && sent >= (*next)->iov_len) {
+        sent -= (*next)->iov_len;
+        ++*next;
+        --*left;
+    }
+    if (*left == 0) return;
+    (*next)->iov_base = static_cast<char*>((*next)->iov_base) + sent;
+    (*next)->iov_len -= sent;
 }
 
 }  // namespace
@@ -87,15 +103,24 @@ long Receive(Socket s, char* buffer, size_t size) {
     }
 }
 
-bool SendAll(Socket s, const char* data, size_t length) {
-    while (length > 0) {
-        // MSG_NOSIGNAL: a peer that went away fails the send instead of
-        // raising SIGPIPE in the application.
-        ssize_t sent = send(Fd(s), data, length, MSG_NOSIGNAL);
+bool SendGathered(Socket s, const char* head, size_t headLength, const char* body,
+                  size_t bodyLength, bool moreFollows) {
+    iovec pieces[kGatheredPieces] = {{const_cast<char*>(head), headLength},
+                                     {const_cast<char*>(body), bodyLength}};
+    iovec* next = pieces;
+    int left = kGatheredPieces;
+    Consume(&next, &left, 0);
+    // MSG_NOSIGNAL: a peer that went away fails the send instead of raising
+    // SIGPIPE in the application.
+    const int flags = MSG_NOSIGNAL | (moreFollows ? MSG_MORE : 0);
+    while (left > 0) {
+        msghdr message = {};
+        message.msg_iov = next;
+        message.msg_iovlen = static_cast<size_t>(left);
+        ssize_t sent = sendmsg(Fd(s), &message, flags);
         if (sent < 0 && errno == EINTR) continue;
         if (sent <= 0) return false;
-        data += sent;
-        length -= static_cast<size_t>(sent);
+        Consume(&next, &left, static_cast<size_t>(sent));
     }
     return true;
 }

@@ -2,6 +2,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
+
 #include "Platform.h"
 
 namespace portavex {
@@ -12,8 +14,29 @@ constexpr WORD kWinsockVersion = MAKEWORD(2, 2);
 // Winsock takes lengths as int; larger sends go in pieces of this size.
 constexpr size_t kLargestSend = 1 << 30;
 
+constexpr int kGatheredPieces = 2;
+
 SOCKET Handle(Socket s) {
     return static_cast<SOCKET>(s);
+}
+
+// Bytes still to send.
+struct strPiece {
+    const char* data;
+    size_t length;
+};
+
+// Drops the first sent bytes from the pieces at *next (*left of them), and
+// the pieces that are then empty.
+void Consume(strPiece** next, int* left, size_t sent) {
+    while (*left > 0 && sent >= (*next)->length) {
+        sent -= (*next)->length;
+        ++*next;
+        --*left;
+    }
+    if (*left == 0) return;
+    (*next)->data += sent;
+    (*next)->length -= sent;
 }
 
 }  // namespace
@@ -83,14 +106,25 @@ long Receive(Socket s, char* buffer, size_t size) {
     return recv(Handle(s), buffer, wanted, 0);
 }
 
-bool SendAll(Socket s, const char* data, size_t length) {
-    while (length > 0) {
-        int piece =
-            length < kLargestSend ? static_cast<int>(length) : static_cast<int>(kLargestSend);
-        int sent = send(Handle(s), data, piece, 0);
-        if (sent <= 0) return false;
-        data += sent;
-        length -= static_cast<size_t>(sent);
+bool SendGathered(Socket s, const char* head, size_t headLength, const char* body,
+                  size_t bodyLength, bool) {
+    strPiece pieces[kGatheredPieces] = {{head, headLength}, {body, bodyLength}};
+    strPiece* next = pieces;
+    int left = kGatheredPieces;
+    Consume(&next, &left, 0);
+    while (left > 0) {
+        WSABUF buffers[kGatheredPieces];
+        for (int i = 0; i < left; ++i) {
+            buffers[i].buf = const_cast<char*>(next[i].data);
+            buffers[i].len = static_cast<ULONG>(std::min(next[i].length, kLargestSend));
+        }
+        DWORD sent = 0;
+        if (WSASend(Handle(s), buffers, static_cast<DWORD>(left), &sent, 0, nullptr, nullptr) !=
+                0 ||
+            sent == 0) {
+            return false;
+        }
+        Consume(&next, &left, sent);
     }
     return true;
 }

@@ -36,8 +36,18 @@ enum eWaitResult { WaitReady, WaitTimedOut, WaitFailed };
 eWaitResult WaitReadable(Socket s, int milliseconds);
 // Bytes received (> 0), 0 when the peer closed, < 0 on error.
 long Receive(Socket s, char* buffer, size_t size);
+// Sends every byte of head and then of body (either may be empty) in as
+// few system calls as the socket allows, one when it takes them whole, so
+// that a header leaves in the same segment as the start of its body. False
+// when the connection failed on the way. moreFollows says the caller sends
+// more at once: where the platform can, a segment left part-filled waits
+// for it.
+bool SendGathered(Socket s, const char* head, size_t headLength, const char* body,
+                  size_t bodyLength, bool moreFollows);
 // Sends every byte; false when the connection failed on the way.
-bool SendAll(Socket s, const char* data, size_t length);
+inline bool SendAll(Socket s, const char* data, size_t length) {
+    return SendGathered(s, data, length, nullptr, 0, false);
+}
 // Ends both directions, so that threads blocked on the socket return.
 void ShutdownSocket(Socket s);
 // Ends the sending direction: the peer reads the end of the stream.
@@ -67,11 +77,13 @@ bool PathIdentity(const char* path, strFileIdentity* identity);
 bool FileStoredPath(FileHandle file, char* path, size_t size);
 // Bytes read (may be fewer than asked at the end), < 0 on error.
 long FileRead(FileHandle file, char* buffer, size_t size);
-// Sends the next size bytes of file on s, the way the platform does it best
-// (the kernel copies them on Linux); chunk (chunkSize bytes) is working
-// storage where they pass through memory. False when the file ends early or
-// the send fails; a peer that went away raises no signal.
-bool FileSend(FileHandle file, uint64_t size, Socket s, char* chunk, size_t chunkSize);
+// Sends header (headerLength bytes) and then the next size bytes of file on
+// s, the way the platform does it best: the kernel copies the file on
+// Linux; elsewhere it passes through chunk (chunkSize bytes) and the header
+// goes with its first piece. False when the file ends early or the send
+// fails; a peer that went away raises no signal.
+bool FileSend(FileHandle file, uint64_t size, Socket s, const char* header, size_t headerLength,
+              char* chunk, size_t chunkSize);
 void FileClose(FileHandle file);
 
 // Joins root and name with a separator and resolves "." and ".." segments

@@ -77,14 +77,14 @@ size_t FormatHeader(char* out, eRequestResult status, bool origin, uint64_t leng
     return header.length;
 }
 
-bool SendHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
-                const char* extension) {
+bool SendAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
+                size_t length, const char* extension) {
     size_t headerLength = FormatHeader(channel.header, status, channel.origin, length, extension);
-    return SendAll(channel.socket, channel.header, headerLength);
+    return SendGathered(channel.socket, channel.header, headerLength, body, length, false);
 }
 
 bool SendError(const strAnswerChannel& channel, eRequestResult status) {
-    SendHeader(channel, status, 0, "");
+    SendAnswer(channel, status, nullptr, 0, "");
     return false;
 }
 

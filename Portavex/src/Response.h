@@ -30,10 +30,11 @@ struct strAnswerChannel {
     char* header;
 };
 
-// Sends the header of an answer (FormatHeader); false when the connection
+// Sends an answer: its header (FormatHeader) and body (length bytes; null
+// when length is 0) gathered into one send. False when the connection
 // failed on the way.
-bool SendHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
-                const char* extension);
+bool SendAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
+                size_t length, const char* extension);
 
 // Sends an answer without body, after which the connection is closed.
 // Returns false, the answer's verdict on the connection: it does not stay

@@ -42,8 +42,10 @@ bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const c
         FileClose(file);
         return SendError(channel, ServiceError);
     }
-    bool sent = SendHeader(channel, Ok, size, ExtensionOf(path)) &&
-                FileSend(file, size, channel.socket, buffers->chunk, kFileChunkSize);
+    const size_t headerLength =
+        FormatHeader(channel.header, Ok, channel.origin, size, ExtensionOf(path));
+    bool sent = FileSend(file, size, channel.socket, channel.header, headerLength, buffers->chunk,
+                         kFileChunkSize);
     FileClose(file);
     return sent;
 }

@@ -327,6 +327,24 @@ TEST_F(StaticFileTest, FileOfTwoGigabytesOrMoreCarriesItsTrueLength) {
     EXPECT_EQ(static_cast<long long>(size), ContentLength(header)) << header;
 }
 
+// Sizes on both sides of the pieces a file may go out in, all on one
+// connection: each answer holds its header and file byte for byte and not
+// one byte more, or the next answer would not start where it should.
+TEST_F(StaticFileTest, FilesAroundPieceSizesArriveByteForByteOnOneConnection) {
+    const size_t sizes[] = {1, 8191, 8192, 8193, 65535, 65536, 65537, 3 * 65536 + 5};
+    TestClient client(server->GetPort());
+    for (size_t size : sizes) {
+        std::string content(size, '\0');
+        for (size_t i = 0; i < size; ++i) content[i] = static_cast<char>((i * 7 + size) % 251);
+        const std::string name = "sized" + std::to_string(size) + ".html";
+        folder.Write("root/" + name, content);
+        ASSERT_TRUE(client.Send(GetRequest("/" + name)));
+        const std::string answer = client.ReadAnswer(20000);
+        EXPECT_TRUE(answer == FileAnswer(RegisteredType(".html"), content))
+            << size << ": " << answer.size() << " bytes, " << answer.substr(0, 120);
+    }
+}
+
 // A client that goes away in the middle of a large file ends only its own
 // answer: the server raises no signal and goes on answering others.
 TEST_F(StaticFileTest, ClientLeavingMidFileEndsOnlyItsAnswer) {

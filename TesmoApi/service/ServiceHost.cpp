@@ -21,6 +21,12 @@ constexpr size_t kFailureSize = 256;
 // answers in flight finish for a little longer as the process ends, is not
 // held up by each request's remaining exchanges and their time-outs.
 constexpr int kExchangeGraceMilliseconds = 2000;
+// The request log's buffer on standard output: the block of an answer up to
+// about this size goes out in one write when it is flushed, where the
+// stream's own buffer of one disk block took a write per 4 KB.
+constexpr size_t kLogBufferSize = 64 * 1024;
+
+char logBuffer[kLogBufferSize];
 
 char defaultDocument[] = "api.html";
 char programDirectory[kProgramPathLength + 1];
@@ -34,6 +40,8 @@ int Fail(int code, const char* cause) {
 }  // namespace
 
 int RunApi() {
+    // Before anything is written to the stream; every block is flushed.
+    std::setvbuf(stdout, logBuffer, _IOFBF, sizeof logBuffer);
     if (!EnterProgramDirectory(programDirectory, sizeof programDirectory)) {
         return Fail(kNoProgramDirectory, "no se pudo cambiar al directorio del programa");
     }
