@@ -69,7 +69,8 @@ eReadResult ReadRequest(strConnection& connection) {
 
 // Where the answer to the request the framer holds goes.
 strAnswerChannel ChannelOf(strConnection& connection) {
-    return {connection.socket, connection.buffers->framer.HasOrigin(), connection.buffers->header};
+    return {connection.socket, connection.buffers->framer.HasOrigin(), connection.buffers->header,
+            nullptr};
 }
 
 // Answers one complete request: the API or a file. True when the connection
@@ -81,6 +82,9 @@ bool Answer(strConnection& connection) {
     if (request.method != MethodGet) return SendError(channel, NotImplemented);
     if (request.badEncoding) return SendError(channel, BadRequest);
     const strServerSettings& settings = *connection.settings;
+    if (settings.metricsCallback != nullptr && std::strcmp(request.resource, kMetricsPath) == 0) {
+        return ServeMetrics(channel, settings.metricsCallback, settings.metricsSize);
+    }
     if (std::strncmp(request.resource, kApiPrefix, kApiPrefixLength) == 0) {
         const strApiSettings api = {settings.callback, settings.resultsSize};
         return ServeApi(channel, api, request.resource, request.query,
@@ -88,7 +92,9 @@ bool Answer(strConnection& connection) {
     }
     const strFileRoot root = {settings.rootDirectory, settings.defaultDocument,
                               &connection.table->hiddenFiles};
-    return ServeFile(channel, root, request.resource, &connection.buffers->file);
+    strAnswerChannel fileChannel = channel;
+    fileChannel.answerCounts = connection.table->counters.fileAnswers;
+    return ServeFile(fileChannel, root, request.resource, &connection.buffers->file);
 }
 
 // Ends the connection gracefully: the peer sees the end of the stream
@@ -136,11 +142,14 @@ void ConnectionMain(const strThreadStart* record) {
     // From here on the record may be gone.
     EventSet(record->start->started);
 
+    std::atomic<std::uint64_t>& open = table->counters.connectionsOpen;
+    open.fetch_add(1, std::memory_order_relaxed);
     if (!table->closing) {
         strConnectionBuffers buffers;
         strConnection connection = {table, &settings, socket, &buffers};
         Serve(connection);
     }
+    open.fetch_sub(1, std::memory_order_relaxed);
     // The threads that ended before this one are joined by it, so that few
     // wait for the next connection or the end of the server object.
     JoinEnded(table);

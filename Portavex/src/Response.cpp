@@ -16,6 +16,7 @@ const char* const kStatusLines[] = {
     "200 OK",        "400 BAD REQUEST",           "401 UNAUTHORIZED",
     "404 NOT FOUND", "500 INTERNAL SERVER ERROR", "501 NOT IMPLEMENTED"};
 constexpr int kStatusCount = sizeof(kStatusLines) / sizeof(kStatusLines[0]);
+static_assert(kStatusCount == kRequestResultCount, "a status line for every result");
 const char kUnknownContentType[] = "application/unknown";
 
 // The compiler checks every header format against its arguments.
@@ -63,12 +64,17 @@ bool IsKnownResult(int result) {
 
 size_t FormatHeader(char* out, eRequestResult status, bool origin, uint64_t length,
                     const char* extension) {
+    char type[kContentTypeSize] = "";
+    if (length > 0) ContentTypeFor(extension, type);
+    return FormatTypedHeader(out, status, origin, length, type);
+}
+
+size_t FormatTypedHeader(char* out, eRequestResult status, bool origin, uint64_t length,
+                         const char* contentType) {
     strHeaderWriter header = {out, 0};
     header.Add("HTTP/1.1 %s\r\nX-Powered-By: %s\r\n", HttpStatus(status), kPoweredBy);
     if (length > 0) {
-        char type[kContentTypeSize];
-        ContentTypeFor(extension, type);
-        header.Add("Content-Type: %s\r\nContent-Length: %" PRIu64 "\r\n", type, length);
+        header.Add("Content-Type: %s\r\nContent-Length: %" PRIu64 "\r\n", contentType, length);
     } else if (status == Ok) {
         header.Add("Content-Length: 0\r\n");
     }
@@ -77,9 +83,24 @@ size_t FormatHeader(char* out, eRequestResult status, bool origin, uint64_t leng
     return header.length;
 }
 
+void CountAnswer(const strAnswerChannel& channel, eRequestResult status) {
+    if (channel.answerCounts != nullptr) {
+        channel.answerCounts[status].fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
 bool SendAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
                 size_t length, const char* extension) {
+    CountAnswer(channel, status);
     size_t headerLength = FormatHeader(channel.header, status, channel.origin, length, extension);
+    return SendGathered(channel.socket, channel.header, headerLength, body, length, false);
+}
+
+bool SendTypedAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
+                     size_t length, const char* contentType) {
+    CountAnswer(channel, status);
+    size_t headerLength =
+        FormatTypedHeader(channel.header, status, channel.origin, length, contentType);
     return SendGathered(channel.socket, channel.header, headerLength, body, length, false);
 }
 

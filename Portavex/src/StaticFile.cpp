@@ -42,6 +42,7 @@ bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const c
         FileClose(file);
         return SendError(channel, ServiceError);
     }
+    CountAnswer(channel, Ok);
     const size_t headerLength =
         FormatHeader(channel.header, Ok, channel.origin, size, ExtensionOf(path));
     bool sent = FileSend(file, size, channel.socket, channel.header, headerLength, buffers->chunk,

@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "api/IdentHelp.h"
+#include "api/Metrics.h"
 #include "api/Times.h"
 #include "api/resources/Analysis.h"
 #include "api/resources/Machine.h"
@@ -28,11 +29,12 @@ const char* const kResultNames[] = {
 };
 constexpr unsigned kResultNameCount = sizeof kResultNames / sizeof kResultNames[0];
 
-ResourceHandler FindHandler(const char* resource) {
-    for (const strResource& row : ResourceTable) {
-        if (std::strcmp(row.name, resource) == 0) return row.handler;
+// The row of the resource table named resource; ResourceCount when none is.
+unsigned FindResource(const char* resource) {
+    for (unsigned row = 0; row < ResourceCount; ++row) {
+        if (std::strcmp(ResourceTable[row].name, resource) == 0) return row;
     }
-    return nullptr;
+    return ResourceCount;
 }
 
 void LogBlock(const char* resource, const char* parameters, const char* results,
@@ -64,17 +66,20 @@ void LogMessage(const char* format, ...) {
 
 eRequestResult OnGetApi(char* resource, char* parameters, char* results,
                         unsigned long* resultsLength, unsigned long resultsSize) {
+    const MetricsClock::time_point started =
+        metricsCounting ? MetricsClock::now() : MetricsClock::time_point();
     LogMessage("********** OnGetApi **********\n");
     strJsonOutput output;
     JsonInit(&output, results, static_cast<uint32_t>(resultsSize));
     eRequestResult result = NotImplemented;
-    const ResourceHandler handler = FindHandler(resource);
-    if (handler != nullptr) {
-        result = handler(parameters, &output);
+    const unsigned row = FindResource(resource);
+    if (row < ResourceCount) {
+        result = ResourceTable[row].handler(parameters, &output);
     } else {
         JsonSetError(&output, kMessageNoSuchService, kErrorNoSuchService);
     }
     *resultsLength = static_cast<unsigned long>(std::strlen(results));
     LogBlock(resource, parameters, results, result);
+    if (metricsCounting) CountRequest(row, result, MetricsClock::now() - started);
     return result;
 }

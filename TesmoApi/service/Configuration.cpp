@@ -18,6 +18,8 @@ int serverPort;
 char configText[kConfigTextSize];
 int apiIdleTimeout = kDefaultApiIdleTimeout;
 int serverTimeout = kDefaultServerTimeout;
+bool apiMetrics = false;
+bool apiMetricsPlant = false;
 
 namespace {
 
@@ -28,6 +30,7 @@ enum class eKeyKind {
     Number,    // required, converted with "%d"
     Text,      // required, at most kServerTextLength characters
     Optional,  // a positive integer, or absent for the default
+    Flag,      // true or false, or absent for false
 };
 
 struct strConfigKey {
@@ -36,6 +39,7 @@ struct strConfigKey {
     char* text;
     int* number;
     int defaultValue;
+    bool* flag = nullptr;
 };
 
 // Read in this order; the first fault stops the load.
@@ -48,6 +52,8 @@ const strConfigKey kKeys[] = {
     {"api.idle_timeout", eKeyKind::Optional, nullptr, &apiIdleTimeout, kDefaultApiIdleTimeout},
     {"drovane_tesmo_server.timeout", eKeyKind::Optional, nullptr, &serverTimeout,
      kDefaultServerTimeout},
+    {"api.metrics", eKeyKind::Flag, nullptr, nullptr, 0, &apiMetrics},
+    {"api.metrics_plant", eKeyKind::Flag, nullptr, nullptr, 0, &apiMetricsPlant},
 };
 
 #ifdef _WIN32
@@ -128,6 +134,15 @@ bool ReadOptional(const strConfigKey& key) {
     return ParsePositiveInteger(text, key.number);
 }
 
+// An optional Boolean: absent is false; present must be true or false.
+bool ReadFlag(const strConfigKey& key) {
+    char text[kConfigTextSize];
+    *key.flag = false;
+    if (!JsonGetValue(configText, key.path, text, kConfigTextSize - 1)) return true;
+    *key.flag = strcmp(text, "true") == 0;
+    return *key.flag || strcmp(text, "false") == 0;
+}
+
 bool ReadKey(const strConfigKey& key) {
     switch (key.kind) {
         case eKeyKind::Number:
@@ -136,6 +151,8 @@ bool ReadKey(const strConfigKey& key) {
             return JsonGetValue(configText, key.path, key.text, kServerTextLength);
         case eKeyKind::Optional:
             return ReadOptional(key);
+        case eKeyKind::Flag:
+            return ReadFlag(key);
     }
     return false;
 }

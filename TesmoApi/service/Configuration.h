@@ -22,6 +22,8 @@ extern int serverPort;                              // "drovane_tesmo_server.por
 extern char configText[kConfigTextSize];            // the whole file, terminated
 extern int apiIdleTimeout;                          // "api.idle_timeout", optional
 extern int serverTimeout;                           // "drovane_tesmo_server.timeout", optional
+extern bool apiMetrics;                             // "api.metrics", optional, false
+extern bool apiMetricsPlant;                        // "api.metrics_plant", optional, false
 
 enum class eConfigFault {
     None,
@@ -41,7 +43,9 @@ struct strConfigFault {
 // "drovane_tesmo_server.host", ".user", ".password", ".port"; the ports are
 // read with "%d" from at most 20 characters. The optional keys
 // "api.idle_timeout" and "drovane_tesmo_server.timeout" keep their defaults
-// when absent and must be positive integers when present.
+// when absent and must be positive integers when present; "api.metrics" and
+// "api.metrics_plant" are false when absent and must be true or false when
+// present.
 bool LoadConfiguration(const char* fileName, strConfigFault* fault);
 
 // The TCP port a configured port stands for: its low 16 bits, so that 70000

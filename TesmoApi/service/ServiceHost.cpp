@@ -5,6 +5,7 @@
 #include "TesmoClient.h"
 
 #include "api/Dispatcher.h"
+#include "api/Metrics.h"
 #include "service/CommandLine.h"
 #include "service/Configuration.h"
 #include "service/Installer.h"
@@ -55,6 +56,10 @@ int RunApi() {
         return Fail(kBadConfiguration, "no se pudo proteger el archivo de configuración");
     }
     server.SetIdleTimeout(apiIdleTimeout);
+    if (apiMetrics) {
+        EnableMetrics(&server, apiMetricsPlant);
+        server.SetMetricsCallback(OnGetMetrics, kMetricsResultsSize);
+    }
     const auto port = PortNumber(listenPort);
     if (!server.Start(port, OnGetApi, kResultsSize, programDirectory, defaultDocument)) {
         snprintf(failure, sizeof failure, "el servidor HTTP no pudo escuchar en el puerto %u",
