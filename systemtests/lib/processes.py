@@ -75,14 +75,16 @@ def listening_port(pid):
 class Gateway:
     """TesmoApi from a copy of the build folder, configured for a simulator.
     wrapper: a command that runs the program (valgrind); nofile: its
-    descriptor limit."""
+    descriptor limit; api_keys: more keys of the configuration's "api"."""
 
     def __init__(self, bin_dir, sim_port, idle_timeout=None, server_timeout=None,
-                 wrapper=(), nofile=None, log_requests=False, start_seconds=START_SECONDS):
+                 wrapper=(), nofile=None, log_requests=False, start_seconds=START_SECONDS,
+                 api_keys=None):
         self.folder = tempfile.mkdtemp(prefix="tesmo-systest.")
         for name in PROGRAM_FILES:
             shutil.copy2(os.path.join(bin_dir, name), self.folder)
         api = {"listen_port": 0}
+        api.update(api_keys or {})
         if idle_timeout is not None:
             api["idle_timeout"] = idle_timeout
         server = {"host": "127.0.0.1", "port": sim_port, "user": SIM_USER,
