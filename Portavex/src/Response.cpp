@@ -91,9 +91,9 @@ void CountAnswer(const strAnswerChannel& channel, eRequestResult status) {
 
 bool SendAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
                 size_t length, const char* extension) {
-    CountAnswer(channel, status);
-    size_t headerLength = FormatHeader(channel.header, status, channel.origin, length, extension);
-    return SendGathered(channel.socket, channel.header, headerLength, body, length, false);
+    char type[kContentTypeSize] = "";
+    if (length > 0) ContentTypeFor(extension, type);
+    return SendTypedAnswer(channel, status, body, length, type);
 }
 
 bool SendTypedAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
