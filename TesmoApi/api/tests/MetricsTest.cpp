@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -75,6 +76,32 @@ TEST(MetricsTest, SessionsGaugesOnlyWhenSessionsAreKept) {
     EXPECT_EQ(3, Sample(text, "tesmoapi_sessions{state=\"in_use\"}"));
     EXPECT_EQ(5, Sample(text, "tesmoapi_sessions{state=\"idle\"}"));
     SetSessionFiguresSource(nullptr);
+}
+
+// The process's figures as the system reports them for this test program:
+// present, and each within what a running test program can have.
+TEST(MetricsTest, ProcessFiguresArePlausible) {
+    const std::string text = Scrape();
+    const double now = static_cast<double>(std::time(nullptr));
+    constexpr double kDay = 86400;
+    constexpr double kGigabyte = 1e9;
+    struct strRange {
+        const char* sample;
+        double least;
+        double most;
+    };
+    const strRange cases[] = {
+        {"process_cpu_seconds_total", 0, kDay},
+        {"process_resident_memory_bytes", 1e5, 16 * kGigabyte},
+        {"process_open_fds", 1, 1e5},
+        {"process_start_time_seconds", now - kDay, now + 1},
+        {"process_threads", 1, 1e4},
+    };
+    for (const strRange& c : cases) {
+        const double value = Sample(text, c.sample);
+        EXPECT_LE(c.least, value) << c.sample;
+        EXPECT_GE(c.most, value) << c.sample;
+    }
 }
 
 }  // namespace
