@@ -81,6 +81,12 @@ TEST(MetricsTest, SessionsGaugesOnlyWhenSessionsAreKept) {
 // The process's figures as the system reports them for this test program:
 // present, and each within what a running test program can have.
 TEST(MetricsTest, ProcessFiguresArePlausible) {
+#if defined(_WIN32)
+    // Wine, where the Windows build is tested, counts no handles.
+    constexpr double kLeastDescriptors = 0;
+#else
+    constexpr double kLeastDescriptors = 1;
+#endif
     const std::string text = Scrape();
     const double now = static_cast<double>(std::time(nullptr));
     constexpr double kDay = 86400;
@@ -93,7 +99,7 @@ TEST(MetricsTest, ProcessFiguresArePlausible) {
     const strRange cases[] = {
         {"process_cpu_seconds_total", 0, kDay},
         {"process_resident_memory_bytes", 1e5, 16 * kGigabyte},
-        {"process_open_fds", 1, 1e5},
+        {"process_open_fds", kLeastDescriptors, 1e5},
         {"process_start_time_seconds", now - kDay, now + 1},
         {"process_threads", 1, 1e4},
     };
