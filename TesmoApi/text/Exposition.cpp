@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -49,8 +50,11 @@ constexpr int kShorterDigits = 3;
 // Whether text reads back as value, as a float when digits are a float's.
 bool ReadsBack(const char* text, double value, int digits) {
     const double read = std::strtod(text, nullptr);
-    if (digits <= kFloatDigits) return static_cast<float>(read) == static_cast<float>(value);
-    return read == value;
+    if (digits > kFloatDigits) return read == value;
+    // A text rounded up beyond the largest float is no float's.
+    const double largest = std::numeric_limits<float>::max();
+    if (std::fabs(read) > largest || std::fabs(value) > largest) return false;
+    return static_cast<float>(read) == static_cast<float>(value);
 }
 
 // The shortest text of value with at most digits significant digits that

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <string>
 
 namespace {
@@ -57,6 +58,7 @@ TEST(ExpositionTest, NumbersReadBackAndSpecialValuesAreSpelledOut) {
         {1796838727.51, kDoubleDigits, "1796838727.51"},
         {6.2626204f, kFloatDigits, "6.2626204"},
         {0.1f, kFloatDigits, "0.1"},
+        {std::numeric_limits<float>::max(), kFloatDigits, "3.40282347e+38"},
         {NAN, kDoubleDigits, "NaN"},
         {HUGE_VAL, kFloatDigits, "+Inf"},
         {-HUGE_VAL, kDoubleDigits, "-Inf"},
