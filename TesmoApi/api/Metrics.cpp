@@ -1,6 +1,7 @@
 #include "api/Metrics.h"
 
 #include <atomic>
+#include <iterator>
 
 #include "TesmoClient.h"
 #include "api/Dispatcher.h"
@@ -69,7 +70,7 @@ void WriteBuildInfo(strExposition* out) {
         {"version", kApiVersion}, {"portavex", portavexVersion}, {"client", clientVersion}};
     ExpositionFamily(out, "tesmoapi_build_info", "gauge",
                      "Versions of the gateway, its HTTP server and its Tesmo client; always 1.");
-    ExpositionCount(out, "tesmoapi_build_info", labels, 3, 1);
+    ExpositionCount(out, "tesmoapi_build_info", labels, std::size(labels), 1);
 }
 
 void WriteRequests(strExposition* out) {
@@ -80,7 +81,7 @@ void WriteRequests(strExposition* out) {
             const strLabel labels[] = {{"resource", ResourceLabel(r)},
                                        {"result", kResultWords[result]}};
             const auto& count = requestCounters.results[r][result];
-            ExpositionCount(out, "tesmoapi_requests_total", labels, 2,
+            ExpositionCount(out, "tesmoapi_requests_total", labels, std::size(labels),
                             count.load(std::memory_order_relaxed));
         }
     }
@@ -130,8 +131,10 @@ void WriteExchanges(strExposition* out) {
     for (int kind = 0; kind < kExchangeKindCount; ++kind) {
         const strLabel ok[] = {{"kind", kExchangeWords[kind]}, {"outcome", "ok"}};
         const strLabel failed[] = {{"kind", kExchangeWords[kind]}, {"outcome", "failed"}};
-        ExpositionCount(out, "tesmoapi_tesmo_exchanges_total", ok, 2, counts.succeeded[kind]);
-        ExpositionCount(out, "tesmoapi_tesmo_exchanges_total", failed, 2, counts.failed[kind]);
+        ExpositionCount(out, "tesmoapi_tesmo_exchanges_total", ok, std::size(ok),
+                        counts.succeeded[kind]);
+        ExpositionCount(out, "tesmoapi_tesmo_exchanges_total", failed, std::size(failed),
+                        counts.failed[kind]);
     }
     ExpositionFamily(out, "tesmoapi_tesmo_received_bytes_total", "counter",
                      "Bytes received from the Tesmo server.");

@@ -1,5 +1,7 @@
 #include "api/PlantMetrics.h"
 
+#include <iterator>
+
 #include "api/resources/Catalogue.h"
 #include "api/resources/RequestClient.h"
 
@@ -60,7 +62,8 @@ void WriteMachineStatuses(TesmoClient& client, strExposition* out) {
         const strPrintedText groupId(group.id);
         const strPrintedText machineId(machine.id);
         const strLabel labels[] = {{"group", groupId.text}, {"machine", machineId.text}};
-        ExpositionNumber(out, "tesmo_machine_status", labels, 2, machine.status, kDoubleDigits);
+        ExpositionNumber(out, "tesmo_machine_status", labels, std::size(labels), machine.status,
+                         kDoubleDigits);
     });
 }
 
@@ -80,9 +83,11 @@ void WriteVariables(TesmoClient& client, strExposition* out, const char* name, b
                                        {"point", point.text},   {"variable", id.text},
                                        {"name", title.text},    {"unit", unit.text}};
             if (status) {
-                ExpositionNumber(out, name, labels, 6, variable.status, kDoubleDigits);
+                ExpositionNumber(out, name, labels, std::size(labels), variable.status,
+                                 kDoubleDigits);
             } else {
-                ExpositionNumber(out, name, labels, 6, variable.value, kFloatDigits);
+                ExpositionNumber(out, name, labels, std::size(labels), variable.value,
+                                 kFloatDigits);
             }
         }
     });
