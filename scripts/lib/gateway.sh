@@ -10,7 +10,7 @@
 # The caller sets its traps to call gateway_stop.
 
 gateway_release=build/linux-release
-gateway_build_minutes=5
+gateway_build_minutes=3
 gateway_pids=()
 
 # The first configure leaves the tests out, so that neither GoogleTest nor
