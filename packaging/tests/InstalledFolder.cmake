@@ -26,11 +26,12 @@ endfunction()
 install_folder()
 
 if(WINDOWS)
-  set(wanted TesmoApi.exe Portavex.dll Tesmo.Client.dll api.html openapi.json TesmoApi.json)
+  set(wanted TesmoApi.exe Portavex.dll Tesmo.Client.dll api.html openapi.json TesmoApi.json
+             README.md)
   set(unwanted lib TesmoApiServiceTests.exe tesmo-sim.exe TesmoApi.service)
 else()
   set(wanted TesmoApi libPortavex.so libTesmo.Client.so api.html openapi.json TesmoApi.json
-             TesmoApi.service)
+             TesmoApi.service README.md)
   set(unwanted lib TesmoApiServiceTests tesmo-sim)
 endif()
 foreach(name IN LISTS wanted)
