@@ -3,7 +3,6 @@
 // registration, systemctl the service manager, and ufw or firewall-cmd (where
 // one is present) the firewall. Every tool is found on PATH.
 #include <fcntl.h>
-#include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "service/Configuration.h"
+#include "service/HostSystem.h"
 #include "service/Installer.h"
 #include "service/InstallerPlatform.h"
 #include "service/ServiceUnit.h"
@@ -34,11 +34,9 @@ constexpr char kUfw[] = "ufw";
 constexpr char kFirewallCmd[] = "firewall-cmd";
 constexpr char kUseradd[] = "useradd";
 
-constexpr char kUnitFolder[] = "/etc/systemd/system";
-// Test-only: the folder the unit is written to instead of kUnitFolder.
-constexpr char kUnitFolderVariable[] = "TESMOAPI_TEST_UNIT_FOLDER";
 constexpr char kUnitFileName[] = "TesmoApi.service";
 constexpr mode_t kUnitMode = 0644;
+constexpr mode_t kConfigurationMode = 0600;
 
 // The elevated run's exit status for its exit code -1.
 constexpr int kElevatedFailedStatus = 255;
@@ -144,8 +142,7 @@ bool IsOnPath(const char* tool) {
 }
 
 std::string UnitPath() {
-    const char* folder = getenv(kUnitFolderVariable);
-    return std::string(folder != nullptr ? folder : kUnitFolder) + "/" + kUnitFileName;
+    return std::string(SystemdUnitFolder()) + "/" + kUnitFileName;
 }
 
 // The program's folder with its final separator.
@@ -154,26 +151,48 @@ std::string FolderOf(const char* program) {
     return path.substr(0, path.rfind('/') + 1);
 }
 
-// The service's own account, created where it is missing and useradd can,
-// and made owner of the configuration (mode 600, it holds the password) so
-// that the service can read it. nullptr when there is none: the service then
-// runs as root.
-const char* ProvideServiceUser(const char* program) {
-    if (getpwnam(kServiceUser) == nullptr) {
-        int status;
-        strFailure ignored;
-        RunProcess({kUseradd, "--system", "--user-group", "--no-create-home", "--home-dir",
-                    "/nonexistent", "--shell", "/usr/sbin/nologin", kServiceUser},
-                   nullptr, 0, &status, &ignored);
+bool FailWith(strFailure* failure, const char* function, int code) {
+    *failure = {function, static_cast<unsigned>(code)};
+    return false;
+}
+
+// The service's own account, made where it is missing, and made owner of the
+// configuration with mode 600 (it holds the password), so that the service,
+// and no other account, can read it. False, with *failure naming the call or
+// tool, when either cannot be done: the service is then not installed, for
+// it must never run as root.
+bool ProvideServiceAccount(const char* program, strFailure* failure) {
+    unsigned user = 0;
+    unsigned group = 0;
+    if (!FindAccount(kServiceUser, &user, &group)) {
+        int status = 0;
+        if (!RunProcess({kUseradd, "--system", "--user-group", "--no-create-home", "--home-dir",
+                         "/nonexistent", "--shell", "/usr/sbin/nologin", kServiceUser},
+                        nullptr, 0, &status, failure)) {
+            return false;
+        }
+        if (status != 0) return FailWith(failure, kUseradd, status);
+        if (!FindAccount(kServiceUser, &user, &group)) return FailWith(failure, "getpwnam", ENOENT);
     }
-    const passwd* account = getpwnam(kServiceUser);
-    if (account == nullptr) return nullptr;
     const std::string configuration = FolderOf(program) + kConfigurationFileName;
     // Without a configuration the start step fails and says so.
-    if (chown(configuration.c_str(), account->pw_uid, account->pw_gid) != 0 && errno != ENOENT) {
-        return nullptr;
+    if (chown(configuration.c_str(), user, group) != 0) {
+        return errno == ENOENT || FailWith(failure, "chown", errno);
     }
-    return kServiceUser;
+    if (chmod(configuration.c_str(), kConfigurationMode) != 0) {
+        return FailWith(failure, "chmod", errno);
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const std::string& text, strFailure* failure) {
+    for (size_t done = 0; done < text.size();) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return FailWith(failure, "write", errno);
+        done += static_cast<size_t>(n);
+    }
+    return true;
 }
 
 // Fails when the unit exists, so that an installed service is never
@@ -183,25 +202,17 @@ bool CreateUnit(const strServiceStep& step, const char* program) {
     const int unit = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kUnitMode);
     if (unit < 0) return Fail(step, "open", errno);
     std::string text;
-    const char* failed = nullptr;
-    int error = EINVAL;
-    if (!FormatServiceUnit(program, ProvideServiceUser(program), &text)) failed = "ExecStart";
-    for (size_t done = 0; failed == nullptr && done < text.size();) {
-        const ssize_t n = write(unit, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            failed = "write";
-            error = errno;
-        }
-        done += n > 0 ? static_cast<size_t>(n) : 0;
+    strFailure failure{};
+    bool written = ProvideServiceAccount(program, &failure);
+    if (written && !FormatServiceUnit(program, kServiceUser, &text)) {
+        written = FailWith(&failure, "ExecStart", EINVAL);
     }
-    if (close(unit) != 0 && failed == nullptr) {
-        failed = "close";
-        error = errno;
-    }
-    if (failed == nullptr) return true;
+    written = written && WriteAll(unit, text, &failure);
+    if (close(unit) != 0 && written) written = FailWith(&failure, "close", errno);
+    if (written) return true;
     unlink(path.c_str());
-    return Fail(step, failed, error);
+    ShowFailure(step.message, failure, step.icon);
+    return false;
 }
 
 // The configured listen port (as the service takes it: its low 16 bits),
@@ -241,10 +252,6 @@ int StateOfReport(const char* report) {
 }
 
 }  // namespace
-
-eMembership TestAdministrator(strFailure* /*failure*/) {
-    return geteuid() == 0 ? eMembership::Member : eMembership::NotMember;
-}
 
 int RunProgramElevated(const char* program, const char* switchText, const char* message) {
     int status = 0;
@@ -297,8 +304,4 @@ int QueryServiceState() {
         return kStateQueryFailed;
     }
     return StateOfReport(report + strspn(report, " \t\r\n"));
-}
-
-void ForgetEnvironmentVariable(const char* name) {
-    unsetenv(name);
 }

@@ -123,6 +123,7 @@ bool AppendUriPath(const std::string& folder, std::string* text) {
 }  // namespace
 
 bool FormatServiceUnit(const char* programPath, const char* user, std::string* text) {
+    if (user == nullptr || *user == '\0') return false;
     const std::string program = programPath;
     const size_t slash = program.rfind('/');
     if (slash == std::string::npos) return false;
@@ -139,7 +140,7 @@ bool FormatServiceUnit(const char* programPath, const char* user, std::string* t
     *text += "\nWorkingDirectory=";
     if (!AppendPath(folder, false, text)) return false;
     *text += '\n';
-    if (user != nullptr) *text += std::string("User=") + user + "\n";
+    *text += std::string("User=") + user + "\n";
     *text += kUnitTail;
     return true;
 }

@@ -1,10 +1,9 @@
-// Runs the real program's installer and uninstaller with stand-ins for
-// systemctl, sudo, ufw, firewall-cmd and useradd as the only tools on PATH
-// (they record their arguments and answer as each case says) and the unit
-// folder redirected, and checks the order of the commands, which failures
+// Runs the program's installer and uninstaller, in the program's test build,
+// with stand-ins for systemctl, sudo, ufw, firewall-cmd and useradd as the
+// only tools on PATH (they record their arguments and answer as each case
+// says) and the unit folder redirected, and checks the order of the commands, which failures
 // stop the run, what the person is told and the exit status. Then, where
 // systemd runs, one installation for real.
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,12 +43,6 @@ std::string Failure(const std::string& message, const std::string& function, uns
            "\n    Código: " + std::to_string(code) + "\n";
 }
 
-// The service account exists on this machine (a real installation made it):
-// the installer then uses it instead of creating it.
-bool ServiceUserExists() {
-    return getpwnam("tesmoapi") != nullptr;
-}
-
 struct strRun {
     int status;
     std::string errors;
@@ -66,8 +59,15 @@ class InstallerTest : public ::testing::Test {
         fs::create_directory(doubles);
         fs::create_directory(units);
         for (const char* tool : {"systemctl", "sudo", "useradd"}) AddTool(tool);
+        // The service account exists unless a case says otherwise; the test
+        // build takes the accounts the stand-ins list as the machine's.
+        std::ofstream(doubles / "accounts") << kServiceUser << '\n';
         folder.Write("TesmoApi.json", Config(port));
         program = (folder.Path() / "TesmoApi").string();
+        // The program's test build, whose administrator test and unit folder
+        // the runs steer.
+        const fs::path own = fs::read_symlink("/proc/self/exe").parent_path();
+        fs::copy_file(own / "TesmoApiTestBuild", program, fs::copy_options::overwrite_existing);
         unit = units / "TesmoApi.service";
     }
 
@@ -95,10 +95,10 @@ class InstallerTest : public ::testing::Test {
         return result;
     }
 
-    // The commands of a successful installation, with the firewall's last.
+    // The commands of a successful installation for an existing account,
+    // with the firewall's last.
     std::vector<std::string> InstallCalls(const std::vector<std::string>& firewall = {}) const {
         std::vector<std::string> calls;
-        if (!ServiceUserExists()) calls.push_back(kUseradd);
         for (const char* call :
              {"systemctl daemon-reload", "systemctl start TesmoApi", "systemctl enable TesmoApi"}) {
             calls.push_back(call);
@@ -153,8 +153,7 @@ TEST_F(InstallerTest, InstallWritesTheUnitThenRunsEachStepInOrder) {
 TEST_F(InstallerTest, UnitIsTheOneForTheProgramsFolder) {
     ASSERT_EQ(0, Run("/AdmInstall").status);
     std::string expected;
-    ASSERT_TRUE(FormatServiceUnit(program.c_str(), ServiceUserExists() ? kServiceUser : nullptr,
-                                  &expected));
+    ASSERT_TRUE(FormatServiceUnit(program.c_str(), kServiceUser, &expected));
     EXPECT_EQ(expected, ReadFile(unit));
 }
 
@@ -168,7 +167,7 @@ TEST_F(InstallerTest, InstallFailuresStopTheRunOrAreWarnings) {
         std::string errors;
     };
     const std::vector<std::string> all = InstallCalls({"ufw allow " + Rule()});
-    const size_t first = all.size() - 4;  // after useradd, if it runs
+    const size_t first = all.size() - 4;
     const strCase cases[] = {
         {"reload", "systemctl", "daemon-reload 1\n", kFailed, first + 1,
          Failure("Error al configurar la descripción del servicio", "systemctl", 1)},
@@ -178,7 +177,6 @@ TEST_F(InstallerTest, InstallFailuresStopTheRunOrAreWarnings) {
          Failure("Error al configurar el tipo de inicio del servicio", "systemctl", 1)},
         {"firewall", "ufw", "allow 1\n", 0, all.size(),
          Failure("No se pudo configurar el FireWall", "ufw", 1)},
-        {"useradd fails: the unit runs as root", "useradd", "* 1\n", 0, all.size(), ""},
     };
     AddTool("ufw");
     for (const strCase& c : cases) {
@@ -193,11 +191,87 @@ TEST_F(InstallerTest, InstallFailuresStopTheRunOrAreWarnings) {
         fs::remove(unit);
         fs::remove(doubles / (std::string(c.tool) + ".answers"));
     }
-    if (!ServiceUserExists()) {
-        Answer("useradd", "* 1\n");
-        Run("/AdmInstall");
-        EXPECT_EQ(std::string::npos, ReadFile(unit).find("User=")) << ReadFile(unit);
+}
+
+// The service never runs as root: without its own account, made where it is
+// missing, and the configuration made the account's, there is no unit.
+TEST_F(InstallerTest, WithoutItsAccountTheServiceIsNotInstalled) {
+    struct strCase {
+        const char* what;
+        bool accountExists;
+        const char* useraddAnswer;
+        bool configurationLoops;  // a symbolic link to itself: chown fails
+        int status;
+        std::vector<std::string> calls;
+        std::string errors;
+    };
+    std::vector<std::string> madeThenInstalled = {kUseradd};
+    for (const std::string& call : InstallCalls()) madeThenInstalled.push_back(call);
+    const strCase cases[] = {
+        {"a missing account is made", false, "", false, 0, madeThenInstalled, ""},
+        {"useradd fails",
+         false,
+         "* 9\n",
+         false,
+         kFailed,
+         {kUseradd},
+         Failure("Error al crear el servicio", "useradd", 9)},
+        {"useradd cannot be run",
+         false,
+         nullptr,
+         false,
+         kFailed,
+         {},
+         Failure("Error al crear el servicio", "posix_spawnp", ENOENT)},
+        {"the configuration cannot be given to it",
+         true,
+         "",
+         true,
+         kFailed,
+         {},
+         Failure("Error al crear el servicio", "chown", ELOOP)},
+    };
+    const fs::path configuration = folder.Path() / "TesmoApi.json";
+    for (const strCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream(doubles / "accounts", std::ios::trunc)
+            << (c.accountExists ? "tesmoapi\n" : "");
+        fs::remove(doubles / "useradd.answers");
+        if (c.useraddAnswer == nullptr) RemoveTool("useradd");
+        if (c.useraddAnswer != nullptr) Answer("useradd", c.useraddAnswer);
+        const std::string text = ReadFile(configuration);
+        if (c.configurationLoops) {
+            fs::remove(configuration);
+            fs::create_symlink(configuration, configuration);
+        }
+        const strRun run = Run("/AdmInstall");
+        EXPECT_EQ(c.status, run.status);
+        EXPECT_EQ(c.errors, run.errors);
+        EXPECT_EQ(c.calls, run.calls);
+        if (c.status == 0) {
+            EXPECT_NE(std::string::npos, ReadFile(unit).find("\nUser=tesmoapi\n"))
+                << ReadFile(unit);
+        } else {
+            EXPECT_FALSE(fs::exists(unit)) << ReadFile(unit);
+        }
+        fs::remove(unit);
+        fs::remove(configuration);
+        folder.Write("TesmoApi.json", text);
+        if (c.useraddAnswer == nullptr) AddTool("useradd");
     }
+}
+
+// It holds the Tesmo server's password: readable by the service's account
+// only.
+TEST_F(InstallerTest, ConfigurationIsMadeTheAccountsAlone) {
+    const fs::path configuration = folder.Path() / "TesmoApi.json";
+    fs::permissions(configuration, fs::perms(0664));
+    ASSERT_EQ(0, Run("/AdmInstall").status);
+    struct stat status {};
+    ASSERT_EQ(0, stat(configuration.c_str(), &status));
+    EXPECT_EQ(0600u, status.st_mode & 07777);
+    EXPECT_EQ(geteuid(), status.st_uid) << "the account as the test build finds it";
+    EXPECT_EQ(getegid(), status.st_gid);
 }
 
 TEST_F(InstallerTest, FirewallWithoutAReadableConfigurationIsAWarning) {

@@ -69,11 +69,11 @@ TEST(ServiceUnit, PathsAreWrittenAsSystemdReadsThem) {
     };
     for (const strCase& c : cases) {
         std::string unit;
-        ASSERT_TRUE(FormatServiceUnit(c.program, nullptr, &unit)) << c.program;
+        ASSERT_TRUE(FormatServiceUnit(c.program, kServiceUser, &unit)) << c.program;
         EXPECT_EQ(c.execStart, Setting(unit, "ExecStart")) << c.program;
         EXPECT_EQ(c.workingDirectory, Setting(unit, "WorkingDirectory")) << c.program;
         EXPECT_EQ(c.documentation, Setting(unit, "Documentation")) << c.program;
-        EXPECT_EQ("(none)", Setting(unit, "User")) << "without an account it runs as root";
+        EXPECT_EQ(kServiceUser, Setting(unit, "User")) << c.program;
     }
 }
 
@@ -104,6 +104,10 @@ TEST(ServiceUnit, RefusesWhatAUnitCannotCarry) {
     for (const char* program : {"/opt/a\nb/TesmoApi", "/opt/a\tb/TesmoApi", "TesmoApi", ""}) {
         std::string unit;
         EXPECT_FALSE(FormatServiceUnit(program, kServiceUser, &unit)) << program;
+    }
+    for (const char* user : {static_cast<const char*>(nullptr), ""}) {
+        std::string unit;
+        EXPECT_FALSE(FormatServiceUnit("/opt/TesmoApi/TesmoApi", user, &unit)) << "never as root";
     }
 }
 
