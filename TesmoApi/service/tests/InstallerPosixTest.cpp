@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -85,13 +87,21 @@ class InstallerTest : public ::testing::Test {
     // administrator test.
     strRun Run(const std::string& switchText, const char* administrator = "yes") {
         fs::remove(doubles / "calls");
-        ProgramRun run(folder, {switchText},
-                       {"PATH=" + doubles.string(), "TESMO_DOUBLE_FOLDER=" + doubles.string(),
-                        "TESMOAPI_TEST_UNIT_FOLDER=" + units.string(),
-                        std::string("TESMOAPI_TEST_ADMINISTRATOR=") + administrator});
-        strRun result{run.Wait(), run.ErrorOutput(), {}};
+        ProgramRun run(folder, {switchText}, Environment(administrator));
+        strRun result{run.Wait(), run.ErrorOutput(), Calls()};
+        return result;
+    }
+
+    std::vector<std::string> Environment(const char* administrator) const {
+        return {"PATH=" + doubles.string(), "TESMO_DOUBLE_FOLDER=" + doubles.string(),
+                "TESMOAPI_TEST_UNIT_FOLDER=" + units.string(),
+                std::string("TESMOAPI_TEST_ADMINISTRATOR=") + administrator};
+    }
+
+    std::vector<std::string> Calls() const {
+        std::vector<std::string> result;
         std::istringstream calls(ReadFile(doubles / "calls"));
-        for (std::string line; std::getline(calls, line);) result.calls.push_back(line);
+        for (std::string line; std::getline(calls, line);) result.push_back(line);
         return result;
     }
 
@@ -350,6 +360,34 @@ TEST_F(InstallerTest, ServiceThatDoesNotStopIsAskedTenTimesHalfASecondApart) {
     calls.push_back("systemctl daemon-reload");
     EXPECT_EQ(calls, run.calls) << "removed anyway, after the tenth pause";
     EXPECT_GE(waited, std::chrono::milliseconds(4900));
+}
+
+// Ctrl-C in a terminal signals the installer and every run it started (one
+// process group): a removal waiting for a service that does not stop ends at
+// once, also when it runs elevated, started through sudo.
+TEST_F(InstallerTest, CtrlCInterruptsTheInstallerAndTheRunsItStarted) {
+    struct strCase {
+        const char* switchText;
+        const char* administrator;
+    };
+    Answer("systemctl", "is-active 0 active\n");
+    for (const strCase& c : {strCase{"/AdmUninstall", "yes"}, strCase{"/Uninstall", "no"}}) {
+        SCOPED_TRACE(c.switchText);
+        fs::remove(doubles / "calls");
+        ProgramRun run(folder, {c.switchText}, Environment(c.administrator));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        const auto interrupted = std::chrono::steady_clock::now();
+        run.SignalGroup(SIGINT);
+        EXPECT_EQ(-1, run.Wait()) << "ended by the signal, not by finishing its work";
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - interrupted);
+        EXPECT_LT(took.count(), 2000) << "milliseconds after the signal";
+        EXPECT_EQ("", run.ErrorOutput());
+        const std::vector<std::string> calls = Calls();
+        EXPECT_FALSE(std::find(calls.begin(), calls.end(), "systemctl disable TesmoApi") !=
+                     calls.end())
+            << "the removal did not go on";
+    }
 }
 
 TEST_F(InstallerTest, WithoutRootTheProgramRunsItselfThroughSudo) {
