@@ -37,6 +37,10 @@ constexpr char kUseradd[] = "useradd";
 constexpr char kUnitFileName[] = "TesmoApi.service";
 constexpr mode_t kUnitMode = 0644;
 constexpr mode_t kConfigurationMode = 0600;
+constexpr char kFirewallRecordName[] = "TesmoApi.firewall";
+constexpr mode_t kRecordMode = 0644;
+// Room for a record: a tool's name, a port and "/tcp".
+constexpr size_t kRecordSize = 64;
 
 // The elevated run's exit status for its exit code -1.
 constexpr int kElevatedFailedStatus = 255;
@@ -215,25 +219,70 @@ bool CreateUnit(const strServiceStep& step, const char* program) {
     return false;
 }
 
-// The configured listen port (as the service takes it: its low 16 bits),
-// admitted or withdrawn with ufw where it is present, else with
-// firewall-cmd, at once and for good; nothing where neither is.
-bool ChangeFirewall(const strServiceStep& step, const char* program, bool admit) {
-    const bool ufw = IsOnPath(kUfw);
-    if (!ufw && !IsOnPath(kFirewallCmd)) return true;
-    const std::string configuration = FolderOf(program) + kConfigurationFileName;
-    strConfigFault fault;
-    if (!LoadConfiguration(configuration.c_str(), &fault)) {
-        return Fail(step, kConfigurationFileName, kBadConfiguration);
-    }
-    const std::string rule = std::to_string(PortNumber(listenPort)) + "/tcp";
-    if (ufw) {
+// The firewall rule an installation added: "<tool> <port>/tcp", in a file
+// beside the unit (systemd reads only unit names there), so that the removal
+// withdraws that rule and no other, whatever the configuration says by then.
+std::string RecordPath() {
+    return std::string(SystemdUnitFolder()) + "/" + kFirewallRecordName;
+}
+
+// Runs ufw or firewall-cmd to admit or withdraw the rule (a port, "/tcp"):
+// firewall-cmd at once and for good.
+bool RunFirewallTool(const strServiceStep& step, const std::string& tool, const std::string& rule,
+                     bool admit) {
+    if (tool == kUfw) {
         return admit ? RunTool(step, {kUfw, "allow", rule.c_str()})
                      : RunTool(step, {kUfw, "delete", "allow", rule.c_str()});
     }
     const std::string port = (admit ? "--add-port=" : "--remove-port=") + rule;
     return RunTool(step, {kFirewallCmd, port.c_str()}) &&
            RunTool(step, {kFirewallCmd, "--permanent", port.c_str()});
+}
+
+// The configured listen port (as the service takes it: its low 16 bits),
+// admitted with ufw where it is present, else with firewall-cmd, and
+// recorded; nothing where neither is.
+bool AdmitToFirewall(const strServiceStep& step, const char* program) {
+    const char* tool = IsOnPath(kUfw) ? kUfw : IsOnPath(kFirewallCmd) ? kFirewallCmd : nullptr;
+    if (tool == nullptr) return true;
+    const std::string configuration = FolderOf(program) + kConfigurationFileName;
+    strConfigFault fault;
+    if (!LoadConfiguration(configuration.c_str(), &fault)) {
+        return Fail(step, kConfigurationFileName, kBadConfiguration);
+    }
+    const std::string rule = std::to_string(PortNumber(listenPort)) + "/tcp";
+    if (!RunFirewallTool(step, tool, rule, true)) return false;
+    const int record =
+        open(RecordPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kRecordMode);
+    if (record < 0) return Fail(step, "open", errno);
+    strFailure failure{};
+    const bool written = WriteAll(record, std::string(tool) + " " + rule + "\n", &failure);
+    if (close(record) != 0 && written) return Fail(step, "close", errno);
+    if (written) return true;
+    ShowFailure(step.message, failure, step.icon);
+    return false;
+}
+
+// Withdraws the recorded rule and forgets it; nothing without a record. A
+// rule that could not be withdrawn stays recorded for the next removal.
+bool WithdrawFromFirewall(const strServiceStep& step) {
+    const std::string path = RecordPath();
+    char text[kRecordSize] = {};
+    const int record = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (record < 0) return errno == ENOENT || Fail(step, "open", errno);
+    const ssize_t length = read(record, text, sizeof text - 1);
+    close(record);
+    const char* blank = length > 0 ? strchr(text, ' ') : nullptr;
+    const std::string tool =
+        blank == nullptr ? "" : std::string(static_cast<const char*>(text), blank);
+    const std::string rule =
+        blank == nullptr ? "" : std::string(blank + 1, strcspn(blank + 1, "\n"));
+    if ((tool != kUfw && tool != kFirewallCmd) || rule.empty()) {
+        return Fail(step, kFirewallRecordName, EINVAL);
+    }
+    if (!RunFirewallTool(step, tool, rule, false)) return false;
+    unlink(path.c_str());
+    return true;
 }
 
 // Not told when the service was not there: like the rest of the removal,
@@ -278,13 +327,13 @@ bool RunServiceStep(const strServiceStep& step, const char* program) {
         case eServiceStep::StartType:
             return RunTool(step, {kSystemctl, "enable", kServiceName});
         case eServiceStep::Firewall:
-            return ChangeFirewall(step, program, true);
+            return AdmitToFirewall(step, program);
         case eServiceStep::Stop:
             return RunTool(step, {kSystemctl, "stop", kServiceName});
         case eServiceStep::Delete:
             return DeleteUnit(step);
         case eServiceStep::FirewallRemoval:
-            return ChangeFirewall(step, program, false);
+            return WithdrawFromFirewall(step);
     }
     return false;
 }

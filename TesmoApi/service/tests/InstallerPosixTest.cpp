@@ -71,6 +71,7 @@ class InstallerTest : public ::testing::Test {
         const fs::path own = fs::read_symlink("/proc/self/exe").parent_path();
         fs::copy_file(own / "TesmoApiTestBuild", program, fs::copy_options::overwrite_existing);
         unit = units / "TesmoApi.service";
+        record = units / "TesmoApi.firewall";
     }
 
     void AddTool(const std::string& name) const {
@@ -124,6 +125,7 @@ class InstallerTest : public ::testing::Test {
     fs::path doubles;
     fs::path units;
     fs::path unit;
+    fs::path record;  // the firewall rule the installation added
     std::string program;
 };
 
@@ -132,15 +134,20 @@ TEST_F(InstallerTest, InstallWritesTheUnitThenRunsEachStepInOrder) {
         const char* what;
         std::vector<std::string> tools;
         std::vector<std::string> firewall;
+        std::string record;
     };
     const std::string rule = Rule();
     const strCase cases[] = {
-        {"no firewall tool", {}, {}},
-        {"ufw", {"ufw"}, {"ufw allow " + rule}},
+        {"no firewall tool", {}, {}, ""},
+        {"ufw", {"ufw"}, {"ufw allow " + rule}, "ufw " + rule + "\n"},
         {"firewall-cmd, at once and for good",
          {"firewall-cmd"},
-         {"firewall-cmd --add-port=" + rule, "firewall-cmd --permanent --add-port=" + rule}},
-        {"ufw before firewall-cmd", {"ufw", "firewall-cmd"}, {"ufw allow " + rule}},
+         {"firewall-cmd --add-port=" + rule, "firewall-cmd --permanent --add-port=" + rule},
+         "firewall-cmd " + rule + "\n"},
+        {"ufw before firewall-cmd",
+         {"ufw", "firewall-cmd"},
+         {"ufw allow " + rule},
+         "ufw " + rule + "\n"},
     };
     for (const strCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -152,7 +159,9 @@ TEST_F(InstallerTest, InstallWritesTheUnitThenRunsEachStepInOrder) {
         ASSERT_TRUE(fs::exists(unit));
         EXPECT_EQ(fs::perms(0644), fs::status(unit).permissions() & fs::perms::mask);
         EXPECT_NE(std::string::npos, ReadFile(unit).find("\nExecStart=" + program + "\n"));
+        EXPECT_EQ(c.record, ReadFile(record));
         fs::remove(unit);
+        fs::remove(record);
         for (const std::string& tool : c.tools) RemoveTool(tool);
     }
 }
@@ -331,6 +340,7 @@ TEST_F(InstallerTest, UninstallStopsWaitsRemovesTheUnitAndWithdrawsTheRule) {
     for (const strCase& c : cases) {
         SCOPED_TRACE(c.what);
         std::ofstream(unit) << "[Unit]\n";
+        std::ofstream(record) << "ufw " << Rule() << "\n";
         fs::remove(doubles / "systemctl.answers");
         fs::remove(doubles / "ufw.answers");
         Answer("systemctl", c.systemctl);
@@ -345,6 +355,47 @@ TEST_F(InstallerTest, UninstallStopsWaitsRemovesTheUnitAndWithdrawsTheRule) {
         EXPECT_EQ(c.errors, run.errors);
         EXPECT_EQ(calls, run.calls);
         EXPECT_FALSE(fs::exists(unit));
+        EXPECT_EQ(std::string(c.ufw).empty(), !fs::exists(record)) << "kept while its rule stays";
+    }
+}
+
+// The rule withdrawn is the one the installation added, as it recorded it
+// beside the unit, whatever the configuration says now; without a record
+// there is none to withdraw.
+TEST_F(InstallerTest, UninstallWithdrawsTheRuleTheInstallationAdded) {
+    struct strCase {
+        const char* what;
+        const char* tool;  // at installation; nullptr: none
+        std::vector<std::string> withdrawal;
+    };
+    const std::string rule = Rule();
+    const strCase cases[] = {
+        {"ufw", "ufw", {"ufw delete allow " + rule}},
+        {"firewall-cmd",
+         "firewall-cmd",
+         {"firewall-cmd --remove-port=" + rule, "firewall-cmd --permanent --remove-port=" + rule}},
+        {"no firewall tool at installation", nullptr, {}},
+    };
+    Answer("systemctl", "is-active 3 inactive\n");
+    for (const strCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        folder.Write("TesmoApi.json", Config(port));
+        if (c.tool != nullptr) AddTool(c.tool);
+        ASSERT_EQ(0, Run("/AdmInstall").status);
+        if (c.tool != nullptr) RemoveTool(c.tool);
+        folder.Write("TesmoApi.json", Config(FreePort()));  // the port changed since
+        AddTool("ufw");
+        AddTool("firewall-cmd");
+        const strRun run = Run("/AdmUninstall");
+        EXPECT_EQ(0, run.status);
+        EXPECT_EQ("", run.errors);
+        const size_t removal = 4;  // stop, is-active, disable, daemon-reload
+        ASSERT_GE(run.calls.size(), removal);
+        const std::vector<std::string> firewall(run.calls.begin() + removal, run.calls.end());
+        EXPECT_EQ(c.withdrawal, firewall);
+        EXPECT_FALSE(fs::exists(record));
+        RemoveTool("ufw");
+        RemoveTool("firewall-cmd");
     }
 }
 
