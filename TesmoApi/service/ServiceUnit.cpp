@@ -36,8 +36,8 @@ const char kServiceHead[] =
 // and binds a port below 1024 without root. Not confined further: the
 // network (it is a gateway), its account's view of other users (the
 // capability to bind a low port would not reach the host's network from a
-// user namespace), and non-process /proc files (the process figures need
-// the system's boot time from /proc/stat).
+// user namespace), and the system-wide /proc files that process metrics need
+// (the boot time in /proc/stat).
 const char kUnitTail[] =
     "Restart=on-failure\n"
     "RestartSec=5\n"
