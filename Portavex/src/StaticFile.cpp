@@ -42,12 +42,11 @@ bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const c
         FileClose(file);
         return SendError(channel, ServiceError);
     }
-    const size_t headerLength =
-        FormatHeader(channel.header, Ok, channel.origin, size, ExtensionOf(path));
+    const size_t headerLength = FormatHeader(channel, Ok, size, ExtensionOf(path));
     bool sent = FileSend(file, size, channel.socket, channel.header, headerLength, buffers->chunk,
                          kFileChunkSize);
     FileClose(file);
-    return sent;
+    return sent && KeepsConnection(channel, Ok);
 }
 
 }  // namespace portavex

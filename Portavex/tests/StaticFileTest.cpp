@@ -16,7 +16,8 @@
 namespace {
 
 const std::string kPoweredBy = "X-Powered-By: QUELM\r\n";
-const std::string kNotFound = "HTTP/1.1 404 NOT FOUND\r\n" + kPoweredBy + "\r\n";
+const std::string kNotFound =
+    "HTTP/1.1 404 NOT FOUND\r\n" + kPoweredBy + "Connection: close\r\n\r\n";
 const std::string kSecret = "password=very-secret";
 
 std::string FileAnswer(const std::string& type, const std::string& body) {
@@ -298,7 +299,7 @@ TEST_F(StaticFileTest, HiddenDefaultDocumentIsNotFound) {
 TEST_F(StaticFileTest, NameTooLongForAPathIsAServiceError) {
     TestClient client(server->GetPort());
     client.Send(GetRequest("/" + std::string(300, 'a')));
-    EXPECT_EQ("HTTP/1.1 500 INTERNAL SERVER ERROR\r\n" + kPoweredBy + "\r\n",
+    EXPECT_EQ("HTTP/1.1 500 INTERNAL SERVER ERROR\r\n" + kPoweredBy + "Connection: close\r\n\r\n",
               client.ReadUntilClosed());
 }
 
