@@ -90,7 +90,7 @@ bool Answer(strConnection& connection) {
     }
     const strFileRoot root = {settings.rootDirectory, settings.defaultDocument,
                               &connection.table->hiddenFiles};
-    return ServeFile(channel, root, request.resource, &connection.buffers->file);
+    return ServeFile(channel, root, request, &connection.buffers->file);
 }
 
 // Ends the connection gracefully: the peer sees the end of the stream
