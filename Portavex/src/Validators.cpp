@@ -30,6 +30,17 @@ const char kDatePattern[] = "www, dd mmm yyyy hh:mm:ss GMT";
 constexpr int kFirstYear = 1970;
 constexpr size_t kDateLength = sizeof(kDatePattern) - 1;
 static_assert(kDateLength + 1 == kHttpDateSize, "room for a date");
+// Where the variable parts stand in it, and their lengths.
+constexpr size_t kWeekdayAt = 0;
+constexpr size_t kDayAt = 5;
+constexpr size_t kMonthAt = 8;
+constexpr size_t kYearAt = 12;
+constexpr size_t kHourAt = 17;
+constexpr size_t kMinuteAt = 20;
+constexpr size_t kSecondAt = 23;
+constexpr size_t kNameLength = 3;
+constexpr size_t kYearDigits = 4;
+constexpr size_t kFieldDigits = 2;
 // Days from 0000-03-01 to 1970-01-01 in the proleptic Gregorian calendar,
 // whose 400-year eras hold 146,097 days.
 constexpr int64_t kEpochShift = 719468;
@@ -81,10 +92,18 @@ int DigitsAt(const char* text, size_t count) {
     return value;
 }
 
+// Writes value (not negative) as count decimal digits at out.
+void PutDigits(char* out, int64_t value, size_t count) {
+    for (size_t i = count; i > 0; i--) {
+        out[i - 1] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+}
+
 // The index of the three-letter name at text in names; -1 when absent.
-int NameAt(const char* text, const char (*names)[4], int count) {
+int NameAt(const char* text, const char (*names)[kNameLength + 1], int count) {
     for (int i = 0; i < count; i++) {
-        if (std::strncmp(text, names[i], 3) == 0) return i;
+        if (std::strncmp(text, names[i], kNameLength) == 0) return i;
     }
     return -1;
 }
@@ -121,23 +140,29 @@ void FormatHttpDate(int64_t seconds, char* out) {
     if (seconds < 0) seconds = 0;
     if (seconds > kLastWritableSecond) seconds = kLastWritableSecond;
     const int64_t days = seconds / kSecondsPerDay;
-    const int inDay = static_cast<int>(seconds % kSecondsPerDay);
+    const int64_t inDay = seconds % kSecondsPerDay;
     const strCivilDate date = CivilFromDays(days);
-    std::snprintf(out, kHttpDateSize, "%s, %02d %s %04d %02d:%02d:%02d GMT",
-                  kDayNames[(days + kEpochWeekday) % kDaysPerWeek], date.day,
-                  kMonthNames[date.month - 1], static_cast<int>(date.year), inDay / kSecondsPerHour,
-                  inDay % kSecondsPerHour / kSecondsPerMinute, inDay % kSecondsPerMinute);
+    std::memcpy(out, kDatePattern, kHttpDateSize);
+    std::memcpy(out + kWeekdayAt, kDayNames[(days + kEpochWeekday) % kDaysPerWeek], kNameLength);
+    PutDigits(out + kDayAt, date.day, kFieldDigits);
+    std::memcpy(out + kMonthAt, kMonthNames[date.month - 1], kNameLength);
+    PutDigits(out + kYearAt, date.year, kYearDigits);
+    PutDigits(out + kHourAt, inDay / kSecondsPerHour, kFieldDigits);
+    PutDigits(out + kMinuteAt, inDay % kSecondsPerHour / kSecondsPerMinute, kFieldDigits);
+    PutDigits(out + kSecondAt, inDay % kSecondsPerMinute, kFieldDigits);
 }
 
 bool ParseHttpDate(const char* text, int64_t* seconds) {
-    if (!HasDateShape(text) || NameAt(text, kDayNames, kDaysPerWeek) < 0) return false;
+    if (!HasDateShape(text) || NameAt(text + kWeekdayAt, kDayNames, kDaysPerWeek) < 0) {
+        return false;
+    }
     strCivilDate date;
-    date.day = DigitsAt(text + 5, 2);
-    date.month = NameAt(text + 8, kMonthNames, kMonthsPerYear) + 1;
-    date.year = DigitsAt(text + 12, 4);
-    const int hour = DigitsAt(text + 17, 2);
-    const int minute = DigitsAt(text + 20, 2);
-    const int second = DigitsAt(text + 23, 2);
+    date.day = DigitsAt(text + kDayAt, kFieldDigits);
+    date.month = NameAt(text + kMonthAt, kMonthNames, kMonthsPerYear) + 1;
+    date.year = DigitsAt(text + kYearAt, kYearDigits);
+    const int hour = DigitsAt(text + kHourAt, kFieldDigits);
+    const int minute = DigitsAt(text + kMinuteAt, kFieldDigits);
+    const int second = DigitsAt(text + kSecondAt, kFieldDigits);
     if (date.day < 1 || date.month < 1 || date.year < kFirstYear || hour < 0 ||
         hour >= kHoursPerDay || minute < 0 || minute >= kSecondsPerMinute || second < 0 ||
         second >= kSecondsPerMinute) {
