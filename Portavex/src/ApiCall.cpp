@@ -27,7 +27,7 @@ bool ServeApi(const strAnswerChannel& channel, const strApiSettings& api, char* 
     eRequestResult status = static_cast<eRequestResult>(result);
     bool sent = SendAnswer(channel, status, results, length, ".json");
     delete[] results;
-    return sent && status == Ok;
+    return sent && KeepsConnection(channel, status);
 }
 
 }  // namespace portavex

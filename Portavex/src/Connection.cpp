@@ -67,17 +67,19 @@ eReadResult ReadRequest(strConnection& connection) {
     }
 }
 
-// Where the answer to the request the framer holds goes.
-strAnswerChannel ChannelOf(strConnection& connection) {
-    return {connection.socket, connection.buffers->framer.HasOrigin(), connection.buffers->header};
+// Where the answer to the request the framer holds goes, and what the
+// request asked of the connection.
+strAnswerChannel ChannelOf(strConnection& connection, eConnectionFate fate) {
+    return {connection.socket, connection.buffers->framer.HasOrigin(), connection.buffers->header,
+            fate};
 }
 
 // Answers one complete request: the API or a file. True when the connection
 // stays open.
 bool Answer(strConnection& connection) {
-    const strAnswerChannel channel = ChannelOf(connection);
     strRequest request;
     ParseRequest(connection.buffers->framer.View(), &request);
+    const strAnswerChannel channel = ChannelOf(connection, FateOf(request));
     if (request.method != MethodGet) return SendError(channel, NotImplemented);
     if (request.badEncoding) return SendError(channel, BadRequest);
     const strServerSettings& settings = *connection.settings;
@@ -88,7 +90,7 @@ bool Answer(strConnection& connection) {
     }
     const strFileRoot root = {settings.rootDirectory, settings.defaultDocument,
                               &connection.table->hiddenFiles};
-    return ServeFile(channel, root, request.resource, &connection.buffers->file);
+    return ServeFile(channel, root, request, &connection.buffers->file);
 }
 
 // Ends the connection gracefully: the peer sees the end of the stream
@@ -105,7 +107,7 @@ void Linger(strConnection& connection) {
 void Serve(strConnection& connection) {
     for (;;) {
         eReadResult read = ReadRequest(connection);
-        if (read == ReadRefused) SendError(ChannelOf(connection), BadRequest);
+        if (read == ReadRefused) SendError(ChannelOf(connection, FateClose), BadRequest);
         if (read == ReadClosed) return;
         if (read != ReadComplete || !Answer(connection)) return Linger(connection);
         connection.buffers->framer.BeginRequest();
