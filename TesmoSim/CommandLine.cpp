@@ -14,7 +14,8 @@ namespace {
 
 const char kUsage[] =
     "Usage: tesmo-sim [options]\n"
-    "Simulates a Tesmo monitoring server until Ctrl-C or SIGTERM.\n"
+    "Simulates a Tesmo monitoring server until Ctrl-C or SIGTERM, then prints its\n"
+    "totals: connections, refused ones, logins, requests by exchange, bytes sent.\n"
     "\n"
     "  --port N            TCP port to listen on (default 2500; 0 picks a free port\n"
     "                      and prints it)\n"
@@ -52,9 +53,8 @@ const char kUsage[] =
     "                      closed before its login, as by a server with a session\n"
     "                      limit (default 0: no limit)\n"
     "  --verbose           print one line per connection and exchange with the\n"
-    "                      connections open and the logins so far, why a request\n"
-    "                      that no client sends ends its connection, and the totals\n"
-    "                      at the end\n"
+    "                      connections open and the logins so far, and why a\n"
+    "                      request that no client sends ends its connection\n"
     "  --help              print this text\n";
 
 // A minute: far beyond any network, short of looking like a stalled server.

@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
     while (!stopRequested) std::this_thread::sleep_for(kPoll);
     const tesmosim::strSimCounts counts = simulator.GetCounts();
     simulator.Stop();
-    if (options.verbose) tesmosim::PrintCounts(counts, stdout);
+    tesmosim::PrintCounts(counts, stdout);
     std::printf("tesmo-sim stopped\n");
     return 0;
 }
