@@ -186,6 +186,8 @@ TEST_F(SessionEndToEndTest, SessionIsNeverUsedAfterAFailedExchange) {
     ASSERT_EQ(kHttpOk, Values(kMachineNormal).status);
     ASSERT_TRUE(DemoSim().AddFault("values:short"));
     ExpectError(Values(kMachineNormal), kHttpServiceError, kErrorServerNotWorking);
+    EXPECT_EQ(0, sessionPool.SessionsIdle());
+    EXPECT_EQ(0, sessionPool.SessionsInUse());
     DemoSim().ClearFaults();
     DemoSim().ResetCounts();
     ASSERT_EQ(kHttpOk, Values(kMachineNormal).status);
