@@ -30,8 +30,9 @@ const char* const kResultNames[] = {
 };
 constexpr unsigned kResultNameCount = sizeof kResultNames / sizeof kResultNames[0];
 
-// With sessions, identical requests in flight share their answers.
-RequestCoalescer coalescer;
+// With sessions, identical requests in flight share their answers. Never
+// destroyed, as connection threads may answer while the process ends.
+RequestCoalescer& coalescer = *new RequestCoalescer;
 
 ResourceHandler FindHandler(const char* resource) {
     for (const strResource& row : ResourceTable) {

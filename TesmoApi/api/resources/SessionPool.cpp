@@ -2,7 +2,9 @@
 
 #include <utility>
 
-SessionPool sessionPool;
+// Never destroyed: connection threads still answering as the process ends
+// may give their sessions back after static destruction has begun.
+SessionPool& sessionPool = *new SessionPool;
 
 SessionPool::~SessionPool() {
     Stop();

@@ -74,5 +74,5 @@ class SessionPool {
 };
 
 // The service's one pool, started with the configured sessions when they are
-// above 0.
-extern SessionPool sessionPool;
+// above 0; it lives until the process ends.
+extern SessionPool& sessionPool;
