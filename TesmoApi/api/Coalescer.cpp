@@ -19,9 +19,11 @@ eRequestResult RequestCoalescer::Answer(const char* resource, const char* parame
     }
     if (!entry.next) entry.next = std::make_shared<strRound>();
     const std::shared_ptr<strRound> round = entry.next;
+    ++round->waiting;
     roundEnded.wait(guard, [&] { return round->done || MayLead(key, round); });
     if (!round->done) {
         round->led = true;
+        --round->waiting;
         return Lead(key, round, &guard, parameters, handler, output);
     }
     CopyAnswer(*round, output);
@@ -43,7 +45,7 @@ eRequestResult RequestCoalescer::Lead(const std::string& key,
     const eRequestResult result = handler(parameters, output);
     guard->lock();
     round->result = result;
-    round->document.assign(output->buffer);
+    if (round->waiting > 0) round->document.assign(output->buffer);
     round->done = true;
     strTwins& entry = twins[key];
     entry.running = std::move(entry.next);

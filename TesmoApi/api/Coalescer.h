@@ -26,8 +26,9 @@ class RequestCoalescer {
     struct strRound {
         bool led = false;   // a request runs (or ran) it
         bool done = false;  // result and document are final
+        int waiting = 0;    // requests that will copy the answer
         eRequestResult result = ServiceError;
-        std::string document;
+        std::string document;  // kept only when some request waits for it
     };
     // The rounds of one resource and parameter document.
     struct strTwins {
