@@ -171,8 +171,10 @@ TEST_F(SessionEndToEndTest, IdleSessionIsClosedAfterItsTime) {
 TEST_F(SessionEndToEndTest, SessionTheServerClosedIsReplacedOnce) {
     RestartSessions(2, kDefaultSessionIdle);
     ASSERT_EQ(kHttpOk, Values(kMachineNormal).status);
+    // The kept session learns of it only at its next exchange (the
+    // simulator's thread may wait for that too: Wine's sockets do not wake a
+    // waiting thread when the socket is shut down).
     DemoSim().DropConnections();
-    ASSERT_TRUE(WaitOpen(DemoSim(), 0));
     DemoSim().ResetCounts();
     const strAnswer answer = Values(kMachineNormal);
     EXPECT_EQ(kHttpOk, answer.status) << answer.body.substr(0, 200);
