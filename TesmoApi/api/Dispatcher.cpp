@@ -6,12 +6,14 @@
 #include <cstring>
 #include <ctime>
 
+#include "api/Coalescer.h"
 #include "api/IdentHelp.h"
 #include "api/Times.h"
 #include "api/resources/Analysis.h"
 #include "api/resources/Machine.h"
 #include "api/resources/Overview.h"
 #include "api/resources/Trend.h"
+#include "service/Configuration.h"
 
 const strResource ResourceTable[ResourceCount] = {
     {"ident", OnGetIdent},       {"help", OnGetHelp},
@@ -27,6 +29,10 @@ const char* const kResultNames[] = {
     "Ok", "BadRequest", "Unauthorized", "NotFound", "ServiceError", "NotImplemented",
 };
 constexpr unsigned kResultNameCount = sizeof kResultNames / sizeof kResultNames[0];
+
+// With sessions, identical requests in flight share their answers. Never
+// destroyed, as connection threads may answer while the process ends.
+RequestCoalescer& coalescer = *new RequestCoalescer;
 
 ResourceHandler FindHandler(const char* resource) {
     for (const strResource& row : ResourceTable) {
@@ -69,7 +75,9 @@ eRequestResult OnGetApi(char* resource, char* parameters, char* results,
     JsonInit(&output, results, static_cast<uint32_t>(resultsSize));
     eRequestResult result = NotImplemented;
     const ResourceHandler handler = FindHandler(resource);
-    if (handler != nullptr) {
+    if (handler != nullptr && serverSessions > 0) {
+        result = coalescer.Answer(resource, parameters, handler, &output);
+    } else if (handler != nullptr) {
         result = handler(parameters, &output);
     } else {
         JsonSetError(&output, kMessageNoSuchService, kErrorNoSuchService);

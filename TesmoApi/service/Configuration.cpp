@@ -19,6 +19,8 @@ int serverPort;
 char configText[kConfigTextSize];
 int apiIdleTimeout = kDefaultApiIdleTimeout;
 int serverTimeout = kDefaultServerTimeout;
+int serverSessions = kDefaultServerSessions;
+int serverSessionIdle = kDefaultSessionIdle;
 
 namespace {
 
@@ -65,6 +67,22 @@ const unsigned char kLeadMask[kMaxUtf8Bytes + 1] = {0, 0x7F, 0x1F, 0x0F, 0x07};
 // as UTF-8 here, so that the reader, which takes UTF-8 only, reads it.
 char utf8Text[kConfigTextSize * kWindows1252Utf8Bytes];
 const char* document = configText;
+
+// Optional keys with a range of their own, read after kKeys: absent keeps
+// the default; present must be digits only, within the range.
+struct strRangedKey {
+    const char* path;
+    int* number;
+    int defaultValue;
+    int lowest;
+    int highest;
+};
+
+const strRangedKey kRangedKeys[] = {
+    {"drovane_tesmo_server.sessions", &serverSessions, kDefaultServerSessions, 0,
+     kMaxServerSessions},
+    {"drovane_tesmo_server.session_idle", &serverSessionIdle, kDefaultSessionIdle, 1, INT_MAX},
+};
 
 #ifdef _WIN32
 // The C library's text mode already turns CR LF into LF and ends at Ctrl-Z.
@@ -119,16 +137,16 @@ bool ReadNumber(const char* path, int* number) {
     return true;
 }
 
-// Digits only (no sign, blanks or trailing text), above zero, within int.
-bool ParsePositiveInteger(const char* text, int* number) {
+// Digits only (no sign, blanks or trailing text), within [lowest, highest].
+bool ParseWholeNumber(const char* text, int lowest, int highest, int* number) {
     if (*text == '\0') return false;
     long long value = 0;
     for (const char* p = text; *p != '\0'; ++p) {
         if (*p < '0' || *p > '9') return false;
         value = value * 10 + (*p - '0');
-        if (value > INT_MAX) return false;
+        if (value > highest) return false;
     }
-    if (value == 0) return false;
+    if (value < lowest) return false;
     *number = static_cast<int>(value);
     return true;
 }
@@ -136,12 +154,17 @@ bool ParsePositiveInteger(const char* text, int* number) {
 // An optional key: absent keeps the default; present must be well-formed.
 // The lookup allows the whole file so that an over-long value counts as
 // present (and bad), not as absent.
-bool ReadOptional(const strConfigKey& key) {
+bool ReadRanged(const strRangedKey& key) {
     char text[kConfigTextSize];
     *key.number = key.defaultValue;
     if (!JsonGetValue(document, key.path, text, kConfigTextSize - 1)) return true;
     if (strlen(text) > kNumberTextLength) return false;
-    return ParsePositiveInteger(text, key.number);
+    return ParseWholeNumber(text, key.lowest, key.highest, key.number);
+}
+
+// Positive integers.
+bool ReadOptional(const strConfigKey& key) {
+    return ReadRanged({key.path, key.number, key.defaultValue, 1, INT_MAX});
 }
 
 // A listen port of 0 would have the system choose one, which no client
@@ -230,6 +253,9 @@ bool LoadConfiguration(const char* fileName, strConfigFault* fault) {
     }
     for (const strConfigKey& key : kKeys) {
         if (!ReadKey(key)) return Fail(fault, eConfigFault::BadKey, key.path);
+    }
+    for (const strRangedKey& key : kRangedKeys) {
+        if (!ReadRanged(key)) return Fail(fault, eConfigFault::BadKey, key.path);
     }
     *fault = {eConfigFault::None, nullptr};
     return true;

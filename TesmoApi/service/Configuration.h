@@ -11,6 +11,9 @@ constexpr unsigned kServerTextLength = 100;
 constexpr size_t kConfigTextSize = 1000;
 constexpr int kDefaultApiIdleTimeout = 60;  // seconds
 constexpr int kDefaultServerTimeout = 10;   // seconds
+constexpr int kDefaultServerSessions = 0;   // a connection of its own for every request
+constexpr int kMaxServerSessions = 64;
+constexpr int kDefaultSessionIdle = 60;  // seconds
 
 extern const char* const kConfigurationFileName;  // "TesmoApi.json"
 
@@ -22,6 +25,8 @@ extern int serverPort;                              // "drovane_tesmo_server.por
 extern char configText[kConfigTextSize];            // the whole file, terminated
 extern int apiIdleTimeout;                          // "api.idle_timeout", optional
 extern int serverTimeout;                           // "drovane_tesmo_server.timeout", optional
+extern int serverSessions;     // "drovane_tesmo_server.sessions", optional, 0 to 64
+extern int serverSessionIdle;  // "drovane_tesmo_server.session_idle", optional, seconds
 
 enum class eConfigFault {
     None,
@@ -41,7 +46,10 @@ struct strConfigFault {
 // "drovane_tesmo_server.host", ".user", ".password", ".port"; the ports are
 // read with "%d" from at most 20 characters. The optional keys
 // "api.idle_timeout" and "drovane_tesmo_server.timeout" keep their defaults
-// when absent and must be positive integers when present.
+// when absent and must be positive integers when present; so do
+// "drovane_tesmo_server.sessions" (0 to 64: the logged-in connections kept
+// between requests, 0 for none) and "drovane_tesmo_server.session_idle" (the
+// seconds such a connection may stay unused).
 bool LoadConfiguration(const char* fileName, strConfigFault* fault);
 
 // The TCP port a configured port stands for: its low 16 bits, so that 70000

@@ -5,6 +5,7 @@
 #include "TesmoClient.h"
 
 #include "api/Dispatcher.h"
+#include "api/resources/SessionPool.h"
 #include "service/CommandLine.h"
 #include "service/Configuration.h"
 #include "service/Installer.h"
@@ -55,6 +56,7 @@ int RunApi() {
         return Fail(kBadConfiguration, "no se pudo proteger el archivo de configuración");
     }
     server.SetIdleTimeout(apiIdleTimeout);
+    sessionPool.Start(serverSessions, serverSessionIdle);
     const auto port = PortNumber(listenPort);
     if (!server.Start(port, OnGetApi, kResultsSize, programDirectory, defaultDocument)) {
         snprintf(failure, sizeof failure, "el servidor HTTP no pudo escuchar en el puerto %u",
@@ -80,6 +82,8 @@ int RunService() {
     ReportServiceState(ServiceStopPending, 0);
     server.Stop();
     TesmoClient::AbandonExchangesAfter(kExchangeGraceMilliseconds);
+    // Idle sessions close now, those in use as their requests end.
+    sessionPool.Stop();
     ReportServiceState(ServiceStopped, 0);
     return kRunApiOk;
 }

@@ -190,6 +190,49 @@ TEST_F(ConfigurationTest, OptionalKeysTakeDefaultsOrPositiveIntegers) {
     }
 }
 
+TEST_F(ConfigurationTest, SessionKeysTakeDefaultsOrWholeNumbersInRange) {
+    ASSERT_EQ(eConfigFault::None, Load(kValidConfig));
+    EXPECT_EQ(kDefaultServerSessions, serverSessions);
+    EXPECT_EQ(kDefaultSessionIdle, serverSessionIdle);
+
+    const struct {
+        const char* sessions;
+        const char* idle;
+        int expectSessions;
+        int expectIdle;
+    } good[] = {{"0", "1", 0, 1}, {"64", "\"3600\"", kMaxServerSessions, 3600}, {"8", "60", 8, 60}};
+    for (const auto& c : good) {
+        const std::string text = Edited("2500", std::string("2500, \"sessions\": ") + c.sessions +
+                                                    ", \"session_idle\": " + c.idle);
+        ASSERT_EQ(eConfigFault::None, Load(text)) << c.sessions << " " << c.idle;
+        EXPECT_EQ(c.expectSessions, serverSessions);
+        EXPECT_EQ(c.expectIdle, serverSessionIdle);
+    }
+    ASSERT_EQ(eConfigFault::None, Load(kValidConfig));
+    EXPECT_EQ(kDefaultServerSessions, serverSessions) << "absent again: back to the default";
+
+    const struct {
+        const char* member;
+        const char* value;
+        const char* key;
+    } bad[] = {
+        {"sessions", "65", "drovane_tesmo_server.sessions"},
+        {"sessions", "-1", "drovane_tesmo_server.sessions"},
+        {"sessions", "\"4x\"", "drovane_tesmo_server.sessions"},
+        {"sessions", "2.5", "drovane_tesmo_server.sessions"},
+        {"sessions", "\"\"", "drovane_tesmo_server.sessions"},
+        {"session_idle", "0", "drovane_tesmo_server.session_idle"},
+        {"session_idle", "2147483648", "drovane_tesmo_server.session_idle"},
+        {"session_idle", "\" 60\"", "drovane_tesmo_server.session_idle"},
+    };
+    for (const auto& c : bad) {
+        const std::string text =
+            Edited("2500", std::string("2500, \"") + c.member + "\": " + c.value);
+        EXPECT_EQ(eConfigFault::BadKey, Load(text)) << c.member << " " << c.value;
+        EXPECT_EQ(c.key, failedKey) << c.member << " " << c.value;
+    }
+}
+
 TEST_F(ConfigurationTest, FileMustHoldFewerThanOneThousandBytes) {
     std::string text = kValidConfig;
     text.append(kConfigTextSize - 1 - text.size(), ' ');
