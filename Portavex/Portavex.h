@@ -55,6 +55,8 @@ struct strPortavexCounters {
     // File answers sent (GET of any path outside the API), by the result
     // that chose their status line.
     std::uint64_t fileAnswers[kRequestResultCount];
+    // File answers "304 Not Modified": the client's copy was still current.
+    std::uint64_t fileNotModified;
 };
 
 namespace portavex {

@@ -14,7 +14,8 @@ namespace {
 
 const char kUsage[] =
     "Usage: tesmo-sim [options]\n"
-    "Simulates a Tesmo monitoring server until Ctrl-C or SIGTERM.\n"
+    "Simulates a Tesmo monitoring server until Ctrl-C or SIGTERM, then prints its\n"
+    "totals: connections, refused ones, logins, requests by exchange, bytes sent.\n"
     "\n"
     "  --port N            TCP port to listen on (default 2500; 0 picks a free port\n"
     "                      and prints it)\n"
@@ -46,9 +47,18 @@ const char kUsage[] =
     "                      (reserved and unread fields, text after its end,\n"
     "                      unused flag bits, skipped records) with pseudo-random\n"
     "                      values\n"
-    "  --verbose           print one line per connection and exchange, and why a\n"
+    "  --latency MS        answer every message, the login included, MS\n"
+    "                      milliseconds late (a server across a network)\n"
+    "  --max-connections N serve at most N connections at once; one beyond them is\n"
+    "                      closed before its login, as by a server with a session\n"
+    "                      limit (default 0: no limit)\n"
+    "  --verbose           print one line per connection and exchange with the\n"
+    "                      connections open and the logins so far, and why a\n"
     "                      request that no client sends ends its connection\n"
     "  --help              print this text\n";
+
+// A minute: far beyond any network, short of looking like a stalled server.
+constexpr long long kMaxLatencyMs = 60000;
 
 struct strPlantName {
     const char* text;
@@ -106,6 +116,12 @@ bool SetOption(const std::string& name, const char* value, strTesmoSimOptions* o
     } else if (name == "--trend-period") {
         if (!ParseNumber(value, 1, INT32_MAX, &number)) return false;
         options->trendPeriod = static_cast<int>(number);
+    } else if (name == "--latency") {
+        if (!ParseNumber(value, 0, kMaxLatencyMs, &number)) return false;
+        options->latencyMs = static_cast<int>(number);
+    } else if (name == "--max-connections") {
+        if (!ParseNumber(value, 0, INT32_MAX, &number)) return false;
+        options->maxConnections = static_cast<int>(number);
     } else if (name == "--now") {
         if (!ParseNumber(value, 1, INT32_MAX, &number)) return false;
         options->now = static_cast<std::int32_t>(number);
@@ -114,9 +130,9 @@ bool SetOption(const std::string& name, const char* value, strTesmoSimOptions* o
 }
 
 bool TakesValue(const std::string& name) {
-    static const char* const kNames[] = {"--port",         "--bind",  "--version", "--user",
-                                         "--password",     "--plant", "--seed",    "--fault",
-                                         "--trend-period", "--now"};
+    static const char* const kNames[] = {
+        "--port", "--bind",  "--version",      "--user", "--password", "--plant",
+        "--seed", "--fault", "--trend-period", "--now",  "--latency",  "--max-connections"};
     for (const char* known : kNames)
         if (name == known) return true;
     return false;
@@ -174,6 +190,22 @@ const char* PlantName(eSimPlant plant) {
     for (const strPlantName& name : kPlants)
         if (name.plant == plant) return name.text;
     return "?";
+}
+
+void PrintCounts(const strSimCounts& counts, FILE* out) {
+    auto kind = [&counts](eSimExchange exchange) {
+        return static_cast<unsigned long long>(counts.Exchanges(exchange));
+    };
+    std::fprintf(out,
+                 "tesmo-sim totals: %llu connections, %llu refused, %llu logins, %llu stamps, "
+                 "%llu catalogues, %llu kinds, %llu values, %llu trends, %llu analyses, "
+                 "%llu bytes sent\n",
+                 static_cast<unsigned long long>(counts.connections),
+                 static_cast<unsigned long long>(counts.refused),
+                 static_cast<unsigned long long>(counts.logins), kind(eSimExchange::Stamp),
+                 kind(eSimExchange::Catalogue), kind(eSimExchange::Kinds),
+                 kind(eSimExchange::Values), kind(eSimExchange::Trend),
+                 kind(eSimExchange::Analysis), static_cast<unsigned long long>(counts.bytesSent));
 }
 
 }  // namespace tesmosim

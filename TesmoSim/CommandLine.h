@@ -1,6 +1,7 @@
 // The command line of the tesmo-sim program.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 #include "TesmoSim.h"
@@ -21,5 +22,9 @@ eCommandLine ParseCommandLine(int argc, const char* const* argv, strTesmoSimOpti
 const char* UsageText();
 
 const char* PlantName(eSimPlant plant);
+
+// One line of totals: connections, refused ones, logins, requests by
+// exchange and bytes sent.
+void PrintCounts(const strSimCounts& counts, FILE* out);
 
 }  // namespace tesmosim

@@ -7,10 +7,11 @@
 #include <mutex>
 #include <vector>
 
+#include "TesmoSim.h"
+
 namespace tesmosim {
 
-// The exchanges of the protocol, in the order a client meets them.
-enum class eExchange { Login, Stamp, Catalogue, Kinds, Values, Trend, Analysis };
+using eExchange = eSimExchange;
 
 enum class eFaultKind {
     None,       // answer normally

@@ -78,13 +78,60 @@ int TesmoSimServer::CatalogueSize() const {
     return running ? static_cast<int>(catalogue.size() - kHeaderSize) : 0;
 }
 
+strSimCounts TesmoSimServer::Counts() const {
+    strSimCounts counts;
+    counts.connections = accepted;
+    counts.refused = refused;
+    counts.open = open;
+    counts.logins = logins;
+    for (int i = 0; i < kExchangeKinds; ++i) counts.exchanges[i] = exchanges[i];
+    counts.bytesSent = bytesSent;
+    return counts;
+}
+
+void TesmoSimServer::ResetCounts() {
+    accepted = 0;
+    refused = 0;
+    logins = 0;
+    for (auto& count : exchanges) count = 0;
+    bytesSent = 0;
+}
+
+void TesmoSimServer::DropConnections() {
+    std::lock_guard<std::mutex> guard(connectionsLock);
+    for (auto& connection : connections)
+        if (!connection->done) SimShutdown(connection->socket);
+}
+
+// A server with a session limit closes a connection beyond it at once, before
+// the login.
+bool TesmoSimServer::Admit(SimSocket socket, const std::string& peer) {
+    const std::uint64_t limit = static_cast<std::uint64_t>(options.maxConnections);
+    if (limit == 0 || open < limit) {
+        ++open;
+        ++accepted;
+        return true;
+    }
+    ++refused;
+    SimShutdown(socket);
+    SimClose(socket);
+    if (options.verbose) {
+        std::lock_guard<std::mutex> guard(logLock);
+        std::fprintf(stdout, "tesmo-sim refused %s: %u connections open (%llu refused)\n",
+                     peer.c_str(), static_cast<unsigned>(limit),
+                     static_cast<unsigned long long>(refused));
+        std::fflush(stdout);
+    }
+    return false;
+}
+
 void TesmoSimServer::ListenLoop() {
     while (!stopping) {
         ReapFinished();
         if (SimWaitReadable(listener, kSimStopPollMs) <= 0) continue;
         std::string peer;
         SimSocket socket = SimAccept(listener, &peer);
-        if (socket == kNoSocket) continue;
+        if (socket == kNoSocket || !Admit(socket, peer)) continue;
         auto connection = std::make_unique<strConnection>();
         connection->socket = socket;
         connection->peer = peer;
@@ -111,7 +158,8 @@ void TesmoSimServer::ReapFinished() {
 }
 
 void TesmoSimServer::Serve(strConnection* connection) {
-    Log(connection, "connected from %s", connection->peer.c_str());
+    Log(connection, "connected from %s (%llu open)", connection->peer.c_str(),
+        static_cast<unsigned long long>(open));
     SimNoise noise(Mix64(options.seed) ^ static_cast<std::uint64_t>(connection->number),
                    options.version);
     strSession session = {connection, options.noise ? &noise : nullptr, Bytes(), {}, {}, "login"};
@@ -121,7 +169,8 @@ void TesmoSimServer::Serve(strConnection* connection) {
     }
     // The peer sees the end at once; the socket is closed when reaped.
     SimShutdown(connection->socket);
-    Log(connection, "closed");
+    --open;
+    Log(connection, "closed (%llu open)", static_cast<unsigned long long>(open));
     connection->done = true;
 }
 
@@ -140,13 +189,14 @@ bool TesmoSimServer::Login(strSession* session) {
     if (!credentials.empty() &&
         !SimReceiveAll(socket, &credentials[0], credentials.size(), stopping))
         return false;
-    bool accepted = credentials.compare(0, userLength, options.user) == 0 &&
-                    credentials.compare(userLength, passwordLength, options.password) == 0;
-    Describe(session, "login of %s %s", credentials.substr(0, userLength).c_str(),
-             accepted ? "accepted" : "refused");
-    EncodeLogin(accepted, static_cast<std::uint16_t>(options.version), &session->reply,
+    bool known = credentials.compare(0, userLength, options.user) == 0 &&
+                 credentials.compare(userLength, passwordLength, options.password) == 0;
+    if (known) ++logins;
+    Describe(session, "login of %s %s (%llu logins)", credentials.substr(0, userLength).c_str(),
+             known ? "accepted" : "refused", static_cast<unsigned long long>(logins));
+    EncodeLogin(known, static_cast<std::uint16_t>(options.version), &session->reply,
                 session->noise);
-    return Deliver(session, eExchange::Login, session->reply) && accepted;
+    return Deliver(session, eExchange::Login, session->reply) && known;
 }
 
 // Reads one request and answers it. A request that is not what a client
@@ -219,6 +269,8 @@ bool TesmoSimServer::Answer(strSession* session, const strRequestRule& rule, std
 
 // Sends the reply, or what the fault set makes of it. False ends the connection.
 bool TesmoSimServer::Deliver(strSession* session, eExchange exchange, const Bytes& message) {
+    ++exchanges[static_cast<int>(exchange)];
+    if (options.latencyMs > 0 && WaitStopping(options.latencyMs)) return false;
     strFaultAction action = faults.Next(exchange);
     SimSocket socket = session->connection->socket;
     const char* name = session->what;
@@ -229,7 +281,7 @@ bool TesmoSimServer::Deliver(strSession* session, eExchange exchange, const Byte
             if (WaitStopping(action.delayMs)) return false;
             Log(session->connection, "%s: %u bytes after %d ms", name,
                 static_cast<unsigned>(message.size()), action.delayMs);
-            return SimSendAll(socket, message.data(), message.size());
+            return Send(socket, message.data(), message.size());
         case eFaultKind::Trickle:
             Log(session->connection, "%s: %u bytes, one every %d ms", name,
                 static_cast<unsigned>(message.size()), action.delayMs);
@@ -244,30 +296,36 @@ bool TesmoSimServer::Deliver(strSession* session, eExchange exchange, const Byte
         case eFaultKind::Short:
             Log(session->connection, "%s cut after %u of %u bytes", name,
                 static_cast<unsigned>(message.size() / 2), static_cast<unsigned>(message.size()));
-            SimSendAll(socket, message.data(), message.size() / 2);
+            Send(socket, message.data(), message.size() / 2);
             return false;
         case eFaultKind::BadLength: {
             Bytes bad(message.begin(), message.begin() + std::min(message.size(), kHeaderSize));
             if (exchange == eExchange::Login) {
                 StoreU32(bad.data(), kLoginRefused);
-                SimSendAll(socket, bad.data(), bad.size());
+                Send(socket, bad.data(), bad.size());
                 return false;
             }
             StoreU32(bad.data() + kHeaderLengthOffset, kMaxReplyPayload + 1);
             Log(session->connection, "%s announces %u bytes", name,
                 static_cast<unsigned>(kMaxReplyPayload + 1));
-            return SimSendAll(socket, bad.data(), bad.size());
+            return Send(socket, bad.data(), bad.size());
         }
     }
     Log(session->connection, "%s: %u bytes", name, static_cast<unsigned>(message.size()));
-    return SimSendAll(socket, message.data(), message.size());
+    return Send(socket, message.data(), message.size());
 }
 
 // Sends the message one byte at a time, each after a pause; false once the
 // client has gone or the server stops.
 bool TesmoSimServer::Trickle(SimSocket socket, const Bytes& message, int gapMs) {
     for (unsigned char byte : message)
-        if (WaitStopping(gapMs) || !SimSendAll(socket, &byte, 1)) return false;
+        if (WaitStopping(gapMs) || !Send(socket, &byte, 1)) return false;
+    return true;
+}
+
+bool TesmoSimServer::Send(SimSocket socket, const void* data, std::size_t size) {
+    if (!SimSendAll(socket, data, size)) return false;
+    bytesSent += size;
     return true;
 }
 

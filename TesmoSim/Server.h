@@ -38,6 +38,9 @@ class TesmoSimServer {
     int Port() const { return port; }
     int CatalogueSize() const;
     FaultSet& Faults() { return faults; }
+    strSimCounts Counts() const;
+    void ResetCounts();
+    void DropConnections();
 
   private:
     struct strConnection {
@@ -67,6 +70,10 @@ class TesmoSimServer {
                 tesmo::ByteView payload);
     bool Deliver(strSession* session, eExchange exchange, const Bytes& message);
     bool Trickle(SimSocket socket, const Bytes& message, int gapMs);
+    // SimSendAll that counts the bytes it sent.
+    bool Send(SimSocket socket, const void* data, std::size_t size);
+    // Accepts the connection unless maxConnections are open already.
+    bool Admit(SimSocket socket, const std::string& peer);
     // Sleeps up to ms milliseconds; true when the server is stopping.
     bool WaitStopping(int ms);
     strSimContext Context() const;
@@ -94,6 +101,14 @@ class TesmoSimServer {
     std::list<std::unique_ptr<strConnection>> connections;
     int connectionCount = 0;
     std::mutex logLock;
+
+    // The counts of strSimCounts, updated by every connection thread.
+    std::atomic<std::uint64_t> accepted{0};
+    std::atomic<std::uint64_t> refused{0};
+    std::atomic<std::uint64_t> open{0};
+    std::atomic<std::uint64_t> logins{0};
+    std::atomic<std::uint64_t> exchanges[kExchangeKinds] = {};
+    std::atomic<std::uint64_t> bytesSent{0};
 };
 
 }  // namespace tesmosim

@@ -36,4 +36,23 @@ int TesmoSim::GetCatalogueSize() const {
     return server->CatalogueSize();
 }
 
+strSimCounts TesmoSim::GetCounts() const {
+    return server->Counts();
+}
+
+void TesmoSim::ResetCounts() {
+    server->ResetCounts();
+}
+
+void TesmoSim::DropConnections() {
+    server->DropConnections();
+}
+
+std::uint64_t strSimCounts::Requests() const {
+    std::uint64_t total = 0;
+    for (int i = static_cast<int>(eSimExchange::Stamp); i < kExchangeKinds; ++i)
+        total += exchanges[i];
+    return total;
+}
+
 }  // namespace tesmosim

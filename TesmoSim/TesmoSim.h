@@ -34,6 +34,10 @@
 
 namespace tesmosim {
 
+// The exchanges of the protocol, in the order a client meets them.
+enum class eSimExchange { Login, Stamp, Catalogue, Kinds, Values, Trend, Analysis };
+constexpr int kExchangeKinds = 7;
+
 // Which simulated plant the server answers for.
 enum class eSimPlant {
     Demo,   // the demonstration plant (demo in PlantFacts.h)
@@ -57,6 +61,23 @@ struct strTesmoSimOptions {
     bool noise = false;                 // pseudo-random bytes wherever a client reads nothing
     int32_t now = 0;                    // fixed clock in UTC seconds; 0 follows the real clock
     int trendPeriod = 600;              // seconds between stored trend samples
+    int latencyMs = 0;                  // every reply (login included) this much late
+    int maxConnections = 0;             // connections served at once; 0: no limit
+};
+
+// What a running server has done since Start or ResetCounts, counted over all
+// connections: a test's measure of the load a client puts on the server.
+struct strSimCounts {
+    std::uint64_t connections = 0;                 // accepted and served
+    std::uint64_t refused = 0;                     // closed at once, beyond maxConnections
+    std::uint64_t open = 0;                        // served right now (not reset)
+    std::uint64_t logins = 0;                      // accepted logins
+    std::uint64_t exchanges[kExchangeKinds] = {};  // requests answered, by eSimExchange
+    std::uint64_t bytesSent = 0;                   // reply bytes sent, logins included
+
+    std::uint64_t Exchanges(eSimExchange kind) const { return exchanges[static_cast<int>(kind)]; }
+    // Every exchange but the logins.
+    std::uint64_t Requests() const;
 };
 
 class TesmoSimServer;
@@ -105,6 +126,14 @@ class TesmoSim {
 
     // The size in bytes of the catalogue reply payload (0 when not running).
     int GetCatalogueSize() const;
+
+    // What the server has done since Start or ResetCounts.
+    strSimCounts GetCounts() const;
+    // Zeroes every count but the connections open now.
+    void ResetCounts();
+    // Ends every open connection, as a server does that drops its idle
+    // sessions; keeps listening.
+    void DropConnections();
 
   private:
     std::unique_ptr<TesmoSimServer> server;

@@ -46,7 +46,9 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     const auto kPoll = std::chrono::milliseconds(100);
     while (!stopRequested) std::this_thread::sleep_for(kPoll);
+    const tesmosim::strSimCounts counts = simulator.GetCounts();
     simulator.Stop();
+    tesmosim::PrintCounts(counts, stdout);
     std::printf("tesmo-sim stopped\n");
     return 0;
 }

@@ -27,7 +27,7 @@ bool ServeApi(const strAnswerChannel& channel, const strApiSettings& api, char* 
     eRequestResult status = static_cast<eRequestResult>(result);
     bool sent = SendAnswer(channel, status, results, length, ".json");
     delete[] results;
-    return sent && status == Ok;
+    return sent && KeepsConnection(channel, status);
 }
 
 bool ServeMetrics(const strAnswerChannel& channel, MetricsCallback callback,
@@ -40,7 +40,8 @@ bool ServeMetrics(const strAnswerChannel& channel, MetricsCallback callback,
     bool sent = false;
     if (result == Ok) sent = SendTypedAnswer(channel, Ok, results, length, kMetricsContentType);
     delete[] results;
-    return result == Ok ? sent : SendError(channel, static_cast<eRequestResult>(result));
+    return result == Ok ? sent && KeepsConnection(channel, Ok)
+                        : SendError(channel, static_cast<eRequestResult>(result));
 }
 
 }  // namespace portavex

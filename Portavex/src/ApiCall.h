@@ -17,7 +17,8 @@ struct strApiSettings {
 // Answers the request for resource (beginning with kApiPrefix) with query
 // (null when the URL has none), building the parameter document in
 // parameters (kParameterDocumentCapacity + 1 bytes). True when the answer
-// was Ok and went out whole, so the connection may stay open.
+// was Ok and went out whole and the request did not ask for the close, so
+// the connection may stay open.
 bool ServeApi(const strAnswerChannel& channel, const strApiSettings& api, char* resource,
               char* query, char* parameters);
 

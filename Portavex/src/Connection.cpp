@@ -67,18 +67,19 @@ eReadResult ReadRequest(strConnection& connection) {
     }
 }
 
-// Where the answer to the request the framer holds goes.
-strAnswerChannel ChannelOf(strConnection& connection) {
+// Where the answer to the request the framer holds goes, and what the
+// request asked of the connection.
+strAnswerChannel ChannelOf(strConnection& connection, eConnectionFate fate) {
     return {connection.socket, connection.buffers->framer.HasOrigin(), connection.buffers->header,
-            nullptr};
+            fate, nullptr};
 }
 
 // Answers one complete request: the API or a file. True when the connection
 // stays open.
 bool Answer(strConnection& connection) {
-    const strAnswerChannel channel = ChannelOf(connection);
     strRequest request;
     ParseRequest(connection.buffers->framer.View(), &request);
+    const strAnswerChannel channel = ChannelOf(connection, FateOf(request));
     if (request.method != MethodGet) return SendError(channel, NotImplemented);
     if (request.badEncoding) return SendError(channel, BadRequest);
     const strServerSettings& settings = *connection.settings;
@@ -94,7 +95,7 @@ bool Answer(strConnection& connection) {
                               &connection.table->hiddenFiles};
     strAnswerChannel fileChannel = channel;
     fileChannel.answerCounts = connection.table->counters.fileAnswers;
-    return ServeFile(fileChannel, root, request.resource, &connection.buffers->file);
+    return ServeFile(fileChannel, root, request, &connection.buffers->file);
 }
 
 // Ends the connection gracefully: the peer sees the end of the stream
@@ -111,7 +112,7 @@ void Linger(strConnection& connection) {
 void Serve(strConnection& connection) {
     for (;;) {
         eReadResult read = ReadRequest(connection);
-        if (read == ReadRefused) SendError(ChannelOf(connection), BadRequest);
+        if (read == ReadRefused) SendError(ChannelOf(connection, FateClose), BadRequest);
         if (read == ReadClosed) return;
         if (read != ReadComplete || !Answer(connection)) return Linger(connection);
         connection.buffers->framer.BeginRequest();

@@ -12,6 +12,7 @@
 #include "Limits.h"
 #include "Platform.h"
 #include "Portavex.h"
+#include "Response.h"
 
 namespace portavex {
 
@@ -32,7 +33,7 @@ struct strServerSettings {
 struct strServerCounters {
     std::atomic<std::uint64_t> connectionsAccepted{0};
     std::atomic<std::uint64_t> connectionsOpen{0};
-    std::atomic<std::uint64_t> fileAnswers[kRequestResultCount]{};
+    std::atomic<std::uint64_t> fileAnswers[kAnswerStatusCount]{};
 };
 
 // The thread of one accepted connection and its socket.

@@ -89,6 +89,14 @@ bool FileIdentity(FileHandle file, strFileIdentity* identity) {
     return true;
 }
 
+bool FileModified(FileHandle file, strFileTime* modified) {
+    struct stat status;
+    if (fstat(Fd(file), &status) != 0) return false;
+    modified->seconds = static_cast<int64_t>(status.st_mtim.tv_sec);
+    modified->fraction = static_cast<uint32_t>(status.st_mtim.tv_nsec);
+    return true;
+}
+
 bool PathIdentity(const char* path, strFileIdentity* identity) {
     struct stat status;
     if (stat(path, &status) != 0) return false;

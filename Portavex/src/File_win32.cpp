@@ -9,6 +9,11 @@ namespace portavex {
 
 namespace {
 
+// File times count 100-nanosecond units from 1601-01-01, 11,644,473,600
+// seconds before 1970-01-01.
+constexpr uint64_t kFileTimeUnitsPerSecond = 10000000;
+constexpr uint64_t kSecondsFrom1601To1970 = 11644473600;
+
 HANDLE Handle(FileHandle file) {
     return reinterpret_cast<HANDLE>(file);
 }
@@ -40,6 +45,17 @@ bool FileIdentity(FileHandle file, strFileIdentity* identity) {
     identity->volume = information.dwVolumeSerialNumber;
     identity->index =
         (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    return true;
+}
+
+bool FileModified(FileHandle file, strFileTime* modified) {
+    FILETIME written;
+    if (!GetFileTime(Handle(file), nullptr, nullptr, &written)) return false;
+    const uint64_t units =
+        (static_cast<uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+    modified->seconds = static_cast<int64_t>(units / kFileTimeUnitsPerSecond) -
+                        static_cast<int64_t>(kSecondsFrom1601To1970);
+    modified->fraction = static_cast<uint32_t>(units % kFileTimeUnitsPerSecond);
     return true;
 }
 

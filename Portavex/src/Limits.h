@@ -36,7 +36,7 @@ constexpr size_t kFileChunkSize = 64 * 1024;
 // Files of this size or more are refused.
 constexpr uint64_t kFileSizeLimit = 4ull * 1024 * 1024 * 1024;
 // The response header never exceeds this.
-constexpr size_t kResponseHeaderSize = 256;
+constexpr size_t kResponseHeaderSize = 512;
 constexpr int kDefaultIdleTimeoutSeconds = 60;
 // Longest idle time-out: 30 days, so that the time-out in milliseconds
 // still fits the 32-bit socket options of Windows.

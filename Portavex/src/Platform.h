@@ -66,6 +66,13 @@ using FileHandle = std::intptr_t;
 bool FileOpen(const char* path, FileHandle* file);
 bool FileSize(FileHandle file, uint64_t* size);
 bool FileIdentity(FileHandle file, strFileIdentity* identity);
+// When a file was last written: seconds since 1970-01-01 UTC and the
+// finer part the platform keeps, in its own unit.
+struct strFileTime {
+    int64_t seconds;
+    uint32_t fraction;
+};
+bool FileModified(FileHandle file, strFileTime* modified);
 // The identity of the file that path names now, without opening it for
 // reading and without keeping anyone from replacing or deleting it. False
 // when nothing is there.

@@ -127,6 +127,7 @@ void Portavex::GetCounters(strPortavexCounters* counters) const {
     for (int i = 0; i < kRequestResultCount; ++i) {
         counters->fileAnswers[i] = source.fileAnswers[i].load(std::memory_order_relaxed);
     }
+    counters->fileNotModified = source.fileAnswers[NotModified].load(std::memory_order_relaxed);
 }
 
 int Portavex::GetVersion(char* buffer, unsigned long size) {

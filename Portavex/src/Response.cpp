@@ -13,10 +13,11 @@ namespace portavex {
 namespace {
 
 const char* const kStatusLines[] = {
-    "200 OK",        "400 BAD REQUEST",           "401 UNAUTHORIZED",
-    "404 NOT FOUND", "500 INTERNAL SERVER ERROR", "501 NOT IMPLEMENTED"};
-constexpr int kStatusCount = sizeof(kStatusLines) / sizeof(kStatusLines[0]);
-static_assert(kStatusCount == kRequestResultCount, "a status line for every result");
+    "200 OK",          "400 BAD REQUEST",           "401 UNAUTHORIZED",
+    "404 NOT FOUND",   "500 INTERNAL SERVER ERROR", "501 NOT IMPLEMENTED",
+    "304 NOT MODIFIED"};
+static_assert(sizeof(kStatusLines) / sizeof(kStatusLines[0]) == kAnswerStatusCount,
+              "a status line for every answer");
 const char kUnknownContentType[] = "application/unknown";
 
 // The compiler checks every header format against its arguments.
@@ -59,26 +60,36 @@ void ContentTypeFor(const char* extension, char* type) {
 }  // namespace
 
 bool IsKnownResult(int result) {
-    return result >= 0 && result < kStatusCount;
+    return result >= Ok && result <= NotImplemented;
 }
 
-size_t FormatHeader(char* out, eRequestResult status, bool origin, uint64_t length,
-                    const char* extension) {
+bool KeepsConnection(const strAnswerChannel& channel, eRequestResult status) {
+    return (status == Ok || status == NotModified) && channel.fate != FateClose;
+}
+
+size_t FormatHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
+                    const char* extension, const char* lines) {
     char type[kContentTypeSize] = "";
     if (length > 0) ContentTypeFor(extension, type);
-    return FormatTypedHeader(out, status, origin, length, type);
+    return FormatTypedHeader(channel, status, length, type, lines);
 }
 
-size_t FormatTypedHeader(char* out, eRequestResult status, bool origin, uint64_t length,
-                         const char* contentType) {
-    strHeaderWriter header = {out, 0};
+size_t FormatTypedHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
+                         const char* contentType, const char* lines) {
+    strHeaderWriter header = {channel.header, 0};
     header.Add("HTTP/1.1 %s\r\nX-Powered-By: %s\r\n", HttpStatus(status), kPoweredBy);
     if (length > 0) {
         header.Add("Content-Type: %s\r\nContent-Length: %" PRIu64 "\r\n", contentType, length);
     } else if (status == Ok) {
         header.Add("Content-Length: 0\r\n");
     }
-    if (origin) header.Add("Access-Control-Allow-Origin: *\r\n");
+    if (channel.origin) header.Add("Access-Control-Allow-Origin: *\r\n");
+    header.Add("%s", lines);
+    if (!KeepsConnection(channel, status)) {
+        header.Add("Connection: close\r\n");
+    } else if (channel.fate == FateKeepAnnounced) {
+        header.Add("Connection: keep-alive\r\n");
+    }
     header.Add("\r\n");
     return header.length;
 }
@@ -99,8 +110,7 @@ bool SendAnswer(const strAnswerChannel& channel, eRequestResult status, const ch
 bool SendTypedAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
                      size_t length, const char* contentType) {
     CountAnswer(channel, status);
-    size_t headerLength =
-        FormatTypedHeader(channel.header, status, channel.origin, length, contentType);
+    size_t headerLength = FormatTypedHeader(channel, status, length, contentType);
     return SendGathered(channel.socket, channel.header, headerLength, body, length, false);
 }
 

@@ -7,37 +7,52 @@
 
 #include "Platform.h"
 #include "Portavex.h"
+#include "RequestParser.h"
 
 namespace portavex {
 
 // Whether result is one of eRequestResult's, which have status lines.
 bool IsKnownResult(int result);
 
-// Writes the header of an answer into out (kResponseHeaderSize bytes) and returns its
-// length. A body (length > 0) gets Content-Type, from the type registered for
-// extension, and Content-Length. An Ok answer without body gets
-// "Content-Length: 0", since the connection stays open after it; other
-// answers without body end with the connection. origin adds the
-// cross-origin line.
-size_t FormatHeader(char* out, eRequestResult status, bool origin, uint64_t length,
-                    const char* extension);
-// FormatHeader with the content type given (read only when length > 0).
-size_t FormatTypedHeader(char* out, eRequestResult status, bool origin, uint64_t length,
-                         const char* contentType);
+// The library's own answer to a request whose cached copy is still good; it
+// has a status line of its own after those of eRequestResult.
+constexpr eRequestResult NotModified = static_cast<eRequestResult>(NotImplemented + 1);
+// The number of status lines: eRequestResult's and NotModified.
+constexpr int kAnswerStatusCount = NotModified + 1;
 
 // Where one answer goes: the connection's socket, whether the request being
-// answered carried an Origin header, and room for the header
-// (kResponseHeaderSize bytes), and the counters of answers by status that
-// this answer adds to (kRequestResultCount of them; null when not counted).
+// answered carried an Origin header, room for the header
+// (kResponseHeaderSize bytes), what the request asked of the connection, and
+// the counters of answers by status that this answer adds to
+// (kAnswerStatusCount of them; null when not counted).
 struct strAnswerChannel {
     Socket socket;
     bool origin;
     char* header;
+    eConnectionFate fate;
     std::atomic<std::uint64_t>* answerCounts;
 };
 
+// Whether the connection stays open after an answer of status on channel.
+bool KeepsConnection(const strAnswerChannel& channel, eRequestResult status);
+
 // Counts an answer with status on the channel's counters, if it has them.
 void CountAnswer(const strAnswerChannel& channel, eRequestResult status);
+
+// Writes the header of an answer on channel into channel.header and returns
+// its length. A body (length > 0) gets Content-Type, from the type
+// registered for extension, and Content-Length. An Ok answer without body
+// gets "Content-Length: 0", since the connection stays open after it; other
+// answers without body end with the connection. The request's Origin header
+// adds the cross-origin line; then come lines (whole header lines, "" for
+// none) and, when the connection ends after the answer, "Connection:
+// close", or, when an HTTP/1.0 request asked to keep it, "Connection:
+// keep-alive".
+size_t FormatHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
+                    const char* extension, const char* lines = "");
+// FormatHeader with the content type given (read only when length > 0).
+size_t FormatTypedHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
+                         const char* contentType, const char* lines = "");
 
 // Sends an answer: its header (FormatHeader) and body (length bytes; null
 // when length is 0) gathered into one send. False when the connection

@@ -4,6 +4,7 @@
 
 #include "FileName.h"
 #include "Platform.h"
+#include "Validators.h"
 
 namespace portavex {
 
@@ -15,12 +16,27 @@ const char* ExtensionOf(const char* path) {
     return dot;
 }
 
+bool ReadValidators(FileHandle file, uint64_t size, strFileValidators* validators) {
+    strFileIdentity identity;
+    strFileTime modified;
+    if (!FileIdentity(file, &identity) || !FileModified(file, &modified)) return false;
+    MakeValidators(identity, size, modified, validators);
+    return true;
+}
+
+bool SendNotModified(const strAnswerChannel& channel, const strFileValidators& validators) {
+    CountAnswer(channel, NotModified);
+    const size_t headerLength = FormatHeader(channel, NotModified, 0, "", validators.lines);
+    return SendAll(channel.socket, channel.header, headerLength) &&
+           KeepsConnection(channel, NotModified);
+}
+
 }  // namespace
 
-bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const char* resource,
+bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const strRequest& request,
                strFileBuffers* buffers) {
     if (root.rootDirectory[0] == '\0') return SendError(channel, NotImplemented);
-    const char* name = resource;
+    const char* name = request.resource;
     if (name[0] == '\0') {
         name = root.defaultDocument;
         if (name[0] == '\0') return SendError(channel, NotFound);
@@ -38,17 +54,23 @@ bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const c
         return SendError(channel, NotFound);
     }
     uint64_t size;
-    if (!FileSize(file, &size) || size >= kFileSizeLimit) {
+    strFileValidators validators;
+    if (!FileSize(file, &size) || size >= kFileSizeLimit ||
+        !ReadValidators(file, size, &validators)) {
         FileClose(file);
         return SendError(channel, ServiceError);
     }
+    if (IsCopyCurrent(validators, request.ifNoneMatch, request.ifModifiedSince)) {
+        FileClose(file);
+        return SendNotModified(channel, validators);
+    }
     CountAnswer(channel, Ok);
     const size_t headerLength =
-        FormatHeader(channel.header, Ok, channel.origin, size, ExtensionOf(path));
+        FormatHeader(channel, Ok, size, ExtensionOf(path), validators.lines);
     bool sent = FileSend(file, size, channel.socket, channel.header, headerLength, buffers->chunk,
                          kFileChunkSize);
     FileClose(file);
-    return sent;
+    return sent && KeepsConnection(channel, Ok);
 }
 
 }  // namespace portavex

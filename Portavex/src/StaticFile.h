@@ -6,6 +6,7 @@
 
 #include "HiddenFiles.h"
 #include "Limits.h"
+#include "RequestParser.h"
 #include "Response.h"
 
 namespace portavex {
@@ -25,9 +26,11 @@ struct strFileBuffers {
     char chunk[kFileChunkSize];
 };
 
-// Answers the request for resource (the decoded path after the first "/").
-// True when the whole file was sent and the connection may stay open.
-bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const char* resource,
+// Answers the request for the file request.resource (the decoded path after
+// the first "/"): the file with its validators, or "304 NOT MODIFIED" when
+// the request's validators show that its copy is still the file. True when
+// the whole answer was sent and the connection may stay open.
+bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const strRequest& request,
                strFileBuffers* buffers);
 
 }  // namespace portavex

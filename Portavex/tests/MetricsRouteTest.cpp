@@ -65,8 +65,10 @@ TEST_F(MetricsRouteTest, FailingCallbackAnswersItsResultAndCloses) {
     Start(MetricsCallback, 1);
     TestClient client(server.GetPort());
     client.Send(GetRequest("/metrics"));
-    EXPECT_EQ("HTTP/1.1 500 INTERNAL SERVER ERROR\r\nX-Powered-By: QUELM\r\n\r\n",
-              client.ReadUntilClosed());
+    EXPECT_EQ(
+        "HTTP/1.1 500 INTERNAL SERVER ERROR\r\nX-Powered-By: QUELM\r\nConnection: "
+        "close\r\n\r\n",
+        client.ReadUntilClosed());
 }
 
 TEST_F(MetricsRouteTest, WithoutCallbackMetricsIsAFilePath) {
@@ -106,10 +108,31 @@ TEST_F(MetricsRouteTest, CountersFollowConnectionsAndFileAnswers) {
     EXPECT_EQ(0u, counters.connectionsOpen) << "both connections ended";
     EXPECT_EQ(1u, counters.fileAnswers[Ok]);
     EXPECT_EQ(2u, counters.fileAnswers[NotFound]);
+    EXPECT_EQ(0u, counters.fileNotModified);
     const std::uint64_t others =
         counters.fileAnswers[BadRequest] + counters.fileAnswers[Unauthorized] +
         counters.fileAnswers[ServiceError] + counters.fileAnswers[NotImplemented];
     EXPECT_EQ(0u, others);
+}
+
+// A file answer telling the client its copy is current counts as a 304,
+// not as a 200; a metrics answer that ends the connection says so.
+TEST_F(MetricsRouteTest, NotModifiedAnswersAndClosingMetricsAnswers) {
+    Start(MetricsCallback, kMetricsSize);
+    TestClient client(server.GetPort());
+    client.Send(GetRequest("/index.html", "If-None-Match: *\r\n"));
+    EXPECT_EQ(0u, client.ReadAnswer().find("HTTP/1.1 304 NOT MODIFIED\r\n"));
+    client.Send(GetRequest("/metrics", "Connection: close\r\n"));
+    EXPECT_EQ(
+        "HTTP/1.1 200 OK\r\nX-Powered-By: QUELM\r\n"
+        "Content-Type: text/plain; version=0.0.4; charset=utf-8\r\nContent-Length: 5\r\n"
+        "Connection: close\r\n\r\n" +
+            std::string(kMetricsBody),
+        client.ReadUntilClosed());
+    strPortavexCounters counters;
+    server.GetCounters(&counters);
+    EXPECT_EQ(1u, counters.fileNotModified);
+    EXPECT_EQ(0u, counters.fileAnswers[Ok]);
 }
 
 }  // namespace

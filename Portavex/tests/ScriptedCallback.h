@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <string>
 
 #include "Portavex.h"
 
@@ -28,3 +29,8 @@ eRequestResult ScriptedCallback(char* resource, char* parameters, char* results,
                                 unsigned long* resultsLength, unsigned long resultsSize);
 
 constexpr unsigned long kTestResultsSize = 100000;
+
+// A file answer without its validator lines (Last-Modified, ETag and
+// Cache-Control, which come together), which depend on where and when the
+// file was written; other answers unchanged.
+std::string WithoutValidators(const std::string& answer);

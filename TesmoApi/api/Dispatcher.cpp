@@ -6,6 +6,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "api/Coalescer.h"
 #include "api/IdentHelp.h"
 #include "api/Metrics.h"
 #include "api/Times.h"
@@ -13,6 +14,7 @@
 #include "api/resources/Machine.h"
 #include "api/resources/Overview.h"
 #include "api/resources/Trend.h"
+#include "service/Configuration.h"
 
 const strResource ResourceTable[ResourceCount] = {
     {"ident", OnGetIdent},       {"help", OnGetHelp},
@@ -28,6 +30,10 @@ const char* const kResultNames[] = {
     "Ok", "BadRequest", "Unauthorized", "NotFound", "ServiceError", "NotImplemented",
 };
 constexpr unsigned kResultNameCount = sizeof kResultNames / sizeof kResultNames[0];
+
+// With sessions, identical requests in flight share their answers. Never
+// destroyed, as connection threads may answer while the process ends.
+RequestCoalescer& coalescer = *new RequestCoalescer;
 
 // The row of the resource table named resource; ResourceCount when none is.
 unsigned FindResource(const char* resource) {
@@ -73,8 +79,11 @@ eRequestResult OnGetApi(char* resource, char* parameters, char* results,
     JsonInit(&output, results, static_cast<uint32_t>(resultsSize));
     eRequestResult result = NotImplemented;
     const unsigned row = FindResource(resource);
-    if (row < ResourceCount) {
-        result = ResourceTable[row].handler(parameters, &output);
+    const ResourceHandler handler = row < ResourceCount ? ResourceTable[row].handler : nullptr;
+    if (handler != nullptr && serverSessions > 0) {
+        result = coalescer.Answer(resource, parameters, handler, &output);
+    } else if (handler != nullptr) {
+        result = handler(parameters, &output);
     } else {
         JsonSetError(&output, kMessageNoSuchService, kErrorNoSuchService);
     }

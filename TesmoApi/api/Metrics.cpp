@@ -24,6 +24,8 @@ const char* const kResultWords[kRequestResultCount] = {
     "ok", "bad_request", "unauthorized", "not_found", "service_error", "not_implemented",
 };
 const char* const kStatusCodes[kRequestResultCount] = {"200", "400", "401", "404", "500", "501"};
+// The status code of a file answer that told the client its copy is current.
+const char kNotModifiedCode[] = "304";
 
 // Upper bounds of the request duration buckets, in seconds: from a request
 // answered without the Tesmo server to one that waits out its time-out.
@@ -114,6 +116,8 @@ void WriteServer(strExposition* out) {
         ExpositionCount(out, "tesmoapi_file_answers_total", &label, 1,
                         counters.fileAnswers[result]);
     }
+    const strLabel notModified = {"code", kNotModifiedCode};
+    ExpositionCount(out, "tesmoapi_file_answers_total", &notModified, 1, counters.fileNotModified);
     ExpositionFamily(out, "tesmoapi_connections_open", "gauge", "HTTP connections open now.");
     ExpositionCount(out, "tesmoapi_connections_open", nullptr, 0, counters.connectionsOpen);
     ExpositionFamily(out, "tesmoapi_connections_accepted_total", "counter",

@@ -102,6 +102,7 @@ void WritePlantMetrics(strExposition* out) {
                      "1 when the Tesmo server answered this scrape's exchanges, else 0.");
     ExpositionCount(out, "tesmo_up", nullptr, 0, up ? 1 : 0);
     if (!up) return;
+    session.Succeeded();
     TesmoClient& client = session.Client();
     WriteGroupStatuses(client, out);
     WriteMachineStatuses(client, out);

@@ -11,6 +11,9 @@ constexpr unsigned kServerTextLength = 100;
 constexpr size_t kConfigTextSize = 1000;
 constexpr int kDefaultApiIdleTimeout = 60;  // seconds
 constexpr int kDefaultServerTimeout = 10;   // seconds
+constexpr int kDefaultServerSessions = 0;   // a connection of its own for every request
+constexpr int kMaxServerSessions = 64;
+constexpr int kDefaultSessionIdle = 60;  // seconds
 
 extern const char* const kConfigurationFileName;  // "TesmoApi.json"
 
@@ -24,6 +27,8 @@ extern int apiIdleTimeout;                          // "api.idle_timeout", optio
 extern int serverTimeout;                           // "drovane_tesmo_server.timeout", optional
 extern bool apiMetrics;                             // "api.metrics", optional, false
 extern bool apiMetricsPlant;                        // "api.metrics_plant", optional, false
+extern int serverSessions;     // "drovane_tesmo_server.sessions", optional, 0 to 64
+extern int serverSessionIdle;  // "drovane_tesmo_server.session_idle", optional, seconds
 
 enum class eConfigFault {
     None,
@@ -43,7 +48,10 @@ struct strConfigFault {
 // "drovane_tesmo_server.host", ".user", ".password", ".port"; the ports are
 // read with "%d" from at most 20 characters. The optional keys
 // "api.idle_timeout" and "drovane_tesmo_server.timeout" keep their defaults
-// when absent and must be positive integers when present; "api.metrics" and
+// when absent and must be positive integers when present; so do
+// "drovane_tesmo_server.sessions" (0 to 64: the logged-in connections kept
+// between requests, 0 for none) and "drovane_tesmo_server.session_idle" (the
+// seconds such a connection may stay unused). "api.metrics" and
 // "api.metrics_plant" are false when absent and must be true or false when
 // present.
 bool LoadConfiguration(const char* fileName, strConfigFault* fault);

@@ -6,6 +6,7 @@
 
 #include "api/Dispatcher.h"
 #include "api/Metrics.h"
+#include "api/resources/SessionPool.h"
 #include "service/CommandLine.h"
 #include "service/Configuration.h"
 #include "service/Installer.h"
@@ -56,8 +57,10 @@ int RunApi() {
         return Fail(kBadConfiguration, "no se pudo proteger el archivo de configuración");
     }
     server.SetIdleTimeout(apiIdleTimeout);
+    sessionPool.Start(serverSessions, serverSessionIdle);
     if (apiMetrics) {
         EnableMetrics(&server, apiMetricsPlant);
+        SetSessionFiguresSource(ReadSessionFigures);
         server.SetMetricsCallback(OnGetMetrics, kMetricsResultsSize);
     }
     const auto port = PortNumber(listenPort);
@@ -85,6 +88,8 @@ int RunService() {
     ReportServiceState(ServiceStopPending, 0);
     server.Stop();
     TesmoClient::AbandonExchangesAfter(kExchangeGraceMilliseconds);
+    // Idle sessions close now, those in use as their requests end.
+    sessionPool.Stop();
     ReportServiceState(ServiceStopped, 0);
     return kRunApiOk;
 }

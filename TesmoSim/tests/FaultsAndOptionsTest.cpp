@@ -118,6 +118,9 @@ TEST(CommandLine, ReadsEveryOptionInBothForms) {
                      "60",
                      "--now",
                      "1700000000",
+                     "--latency=20",
+                     "--max-connections",
+                     "4",
                      "--verbose",
                      "--noise"},
                     &options, &error),
@@ -133,6 +136,8 @@ TEST(CommandLine, ReadsEveryOptionInBothForms) {
     EXPECT_EQ(options.faults, (std::vector<std::string>{"values:close", "trend:slow=5:2"}));
     EXPECT_EQ(options.trendPeriod, 60);
     EXPECT_EQ(options.now, 1700000000);
+    EXPECT_EQ(options.latencyMs, 20);
+    EXPECT_EQ(options.maxConnections, 4);
     EXPECT_TRUE(options.verbose);
     EXPECT_TRUE(options.noise);
 }
@@ -141,10 +146,19 @@ TEST(CommandLine, HelpAndErrors) {
     strTesmoSimOptions options;
     std::string error;
     EXPECT_EQ(Parse({"--port", "1", "--help"}, &options, &error), eCommandLine::Help);
-    const std::vector<std::vector<const char*>> wrong = {
-        {"--port", "65536"},           {"--port", "12x"},  {"--port"},       {"--plant", "huge"},
-        {"--fault", "values:explode"}, {"--version", "0"}, {"--seed", "-1"}, {"--bogus"},
-        {"--trend-period", "0"},       {"--bind="}};
+    const std::vector<std::vector<const char*>> wrong = {{"--port", "65536"},
+                                                         {"--port", "12x"},
+                                                         {"--port"},
+                                                         {"--plant", "huge"},
+                                                         {"--fault", "values:explode"},
+                                                         {"--version", "0"},
+                                                         {"--seed", "-1"},
+                                                         {"--bogus"},
+                                                         {"--trend-period", "0"},
+                                                         {"--bind="},
+                                                         {"--latency", "-1"},
+                                                         {"--latency", "60001"},
+                                                         {"--max-connections", "x"}};
     for (const auto& arguments : wrong) {
         error.clear();
         EXPECT_EQ(Parse(arguments, &options, &error), eCommandLine::Error) << arguments[0];
@@ -158,10 +172,12 @@ TEST(CommandLine, HelpAndErrors) {
 
 TEST(CommandLine, HelpDocumentsEveryOption) {
     std::string usage = UsageText();
-    for (const char* option :
-         {"--port",  "--bind",         "--version", "--user",  "--password", "--plant", "--seed",
-          "--fault", "--trend-period", "--now",     "--noise", "--verbose",  "--help",  "stall",
-          "close",   "short",          "badlength", "slow=MS", "trickle=MS", "EVERY"})
+    for (const char* option : {"--port",         "--bind",  "--version", "--user",
+                               "--password",     "--plant", "--seed",    "--fault",
+                               "--trend-period", "--now",   "--noise",   "--verbose",
+                               "--help",         "stall",   "--latency", "--max-connections",
+                               "close",          "short",   "badlength", "slow=MS",
+                               "trickle=MS",     "EVERY"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
 }
 

@@ -105,6 +105,8 @@ bench_wait_http() {
 # WRAPPER (such as valgrind) in front of it. Returns once it answers; leaves
 # its port in BENCH_GATEWAY_PORT and its id in BENCH_LAST_PID.
 # BENCH_API_KEYS: more members of the configuration's "api" ("metrics":true).
+# BENCH_SERVER_KEYS, when set, is added to the "drovane_tesmo_server" object
+# (such as ',"sessions":8').
 bench_gateway() {
   local cpu=$1 folder=$2 sim=$3 log=$4 gateway
   shift 4
@@ -112,7 +114,7 @@ bench_gateway() {
   BENCH_GATEWAY_PORT=$(bench_free_port)
   cat >"$folder/TesmoApi.json" <<JSON
 {"api":{"listen_port":$BENCH_GATEWAY_PORT${BENCH_API_KEYS:+,$BENCH_API_KEYS}},
- "drovane_tesmo_server":{"host":"127.0.0.1","port":$sim,"user":"$BENCH_USER","password":"$BENCH_PASSWORD"}}
+ "drovane_tesmo_server":{"host":"127.0.0.1","port":$sim,"user":"$BENCH_USER","password":"$BENCH_PASSWORD"${BENCH_SERVER_KEYS:-}}}
 JSON
   bench_start "$cpu" "$log" "$@" "$folder/TesmoApi"
   gateway=$BENCH_LAST_PID
@@ -120,12 +122,14 @@ JSON
   BENCH_LAST_PID=$gateway
 }
 
-# bench_sim CPU PLANT LOG: a simulator of PLANT pinned to CPU; leaves its
-# port in BENCH_SIM_PORT.
+# bench_sim CPU PLANT LOG [OPTION...]: a simulator of PLANT pinned to CPU,
+# with the tesmo-sim options given; leaves its port in BENCH_SIM_PORT.
 bench_sim() {
+  local cpu=$1 plant=$2 log=$3
+  shift 3
   BENCH_SIM_PORT=$(bench_free_port)
-  bench_start "$1" "$3" "$BENCH_BIN/tesmo-sim" --port "$BENCH_SIM_PORT" --plant "$2" \
-    --user "$BENCH_USER" --password "$BENCH_PASSWORD"
+  bench_start "$cpu" "$log" "$BENCH_BIN/tesmo-sim" --port "$BENCH_SIM_PORT" --plant "$plant" \
+    --user "$BENCH_USER" --password "$BENCH_PASSWORD" "$@"
 }
 
 # A process and its children (nginx's master and workers).
@@ -166,12 +170,12 @@ bench_to_ms() {
 
 # bench_wrk CONNECTIONS DURATION URL: one wrk run on one thread pinned to the
 # client CPU, keep-alive; an answer slower than WRK_TIMEOUT (wrk's 2s) counts
-# as a time-out. Leaves W_RPS, W_P50 and W_P99 (ms), W_REQUESTS, W_ERRORS
+# as a time-out; WRK_SCRIPT, when set, is wrk's Lua script. Leaves W_RPS, W_P50 and W_P99 (ms), W_REQUESTS, W_ERRORS
 # (connect, read and write errors), W_TIMEOUTS and W_NON2XX.
 bench_wrk() {
   local report
   report=$(taskset -c "$BENCH_CLIENT_CPU" wrk -t1 -c"$1" -d"$2" --timeout "${WRK_TIMEOUT:-2s}" \
-    --latency "$3" 2>&1)
+    ${WRK_SCRIPT:+-s "$WRK_SCRIPT"} --latency "$3" 2>&1)
   W_RPS=$(awk '/^Requests\/sec/ {print $2}' <<<"$report")
   W_P50=$(awk '$1 == "50%" {print $2}' <<<"$report" | bench_to_ms)
   W_P99=$(awk '$1 == "99%" {print $2}' <<<"$report" | bench_to_ms)

@@ -7,6 +7,7 @@ rounds, everything else is the median of the rounds.
     tables.py http RAW.tsv RSS.tsv OUT_PREFIX
     tables.py api RAW.tsv OUT_PREFIX
     tables.py scale RAW.tsv OUT_PREFIX
+    tables.py sessions RAW.tsv OUT_PREFIX
 """
 import csv
 import statistics
@@ -167,6 +168,52 @@ def scale(raw_path, prefix):
                       + [f"{setups[-1]} / {setups[0]}"], lines))
 
 
+def per_answer(rows, column):
+    """The median over the rounds of a simulator count per answer."""
+    return statistics.median(int(r[column]) / int(r["requests"]) for r in rows
+                             if int(r["requests"]) > 0)
+
+
+def sessions(raw_path, prefix):
+    rows = read(raw_path)
+    runs = group(rows, ("case", "latency_ms", "connections", "sessions"))
+    cases = list(OrderedDict.fromkeys((r["case"], r["latency_ms"], r["connections"])
+                                      for r in rows if r["case"] != "limit"))
+    lines = []
+    for case, latency, c in cases:
+        modes = sorted({r["sessions"] for r in rows if (r["case"], r["latency_ms"],
+                                                        r["connections"]) == (case, latency, c)},
+                       key=int)
+        medians = {}
+        for mode in modes:
+            g = runs[(case, latency, c, mode)]
+            medians[mode] = (median(g, "rps"), median(g, "p50_ms"))
+            lines.append([case, latency, c, mode, fmt(per_answer(g, "sim_connections"), 3),
+                          fmt(per_answer(g, "exchanges"), 3),
+                          fmt(per_answer(g, "bytes") / 1024, 2), fmt(median(g, "p50_ms"), 2),
+                          fmt(median(g, "p99_ms"), 2), fmt(median(g, "rps")),
+                          str(total(g, "errors") + total(g, "timeouts") + total(g, "non2xx")),
+                          "", ""])
+        base, last = medians[modes[0]], medians[modes[-1]]
+        lines[-1][-2] = fmt(ratio(last[1], base[1]), 2)
+        lines[-1][-1] = fmt(ratio(last[0], base[0]), 2)
+    limit_lines = []
+    for (case, latency, c, mode), g in runs.items():
+        if case != "limit":
+            continue
+        limit_lines.append([c, mode, fmt(median(g, "rps")), str(total(g, "refused")),
+                            str(total(g, "non2xx")), str(total(g, "errors") + total(g, "timeouts")),
+                            str(sum(int(r["requests"]) for r in g))])
+    with open(prefix + ".md", "w") as f:
+        f.write(table(["case", "latency ms", "conns", "sessions", "connections / answer",
+                       "exchanges / answer", "KB received / answer", "p50 ms", "p99 ms",
+                       "req/s", "failures", "p50 vs 0", "req/s vs 0"], lines))
+        f.write("\nA server that takes 4 connections (tesmo-sim --max-connections 4), the"
+                " values of its machines in turn, the rounds added up:\n\n")
+        f.write(table(["conns", "sessions", "req/s", "refused connections", "non-2xx",
+                       "errors and time-outs", "answers"], limit_lines))
+
+
 if __name__ == "__main__":
     kind = sys.argv[1]
     if kind == "http":
@@ -175,5 +222,7 @@ if __name__ == "__main__":
         api(sys.argv[2], sys.argv[3])
     elif kind == "scale":
         scale(sys.argv[2], sys.argv[3])
+    elif kind == "sessions":
+        sessions(sys.argv[2], sys.argv[3])
     else:
         sys.exit(__doc__)

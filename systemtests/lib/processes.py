@@ -6,6 +6,7 @@ import os
 import resource
 import shutil
 import signal
+import socket
 import subprocess
 import tempfile
 import time
@@ -50,6 +51,14 @@ class Sim:
         self.process.stdout.close()
 
 
+def free_port():
+    """A TCP port that was free a moment ago: bound to port 0 and read back.
+    The gateway refuses a listen port of 0."""
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as probe:
+        probe.bind(("", 0))
+        return probe.getsockname()[1]
+
+
 def listening_port(pid):
     """The TCP port the process listens on (IPv4), or 0."""
     inodes = set()
@@ -75,15 +84,16 @@ def listening_port(pid):
 class Gateway:
     """TesmoApi from a copy of the build folder, configured for a simulator.
     wrapper: a command that runs the program (valgrind); nofile: its
-    descriptor limit; api_keys: more keys of the configuration's "api"."""
+    descriptor limit; api_keys and server_keys: more keys of the
+    configuration's "api" and "drovane_tesmo_server"."""
 
     def __init__(self, bin_dir, sim_port, idle_timeout=None, server_timeout=None,
                  wrapper=(), nofile=None, log_requests=False, start_seconds=START_SECONDS,
-                 api_keys=None):
+                 api_keys=None, server_keys=None):
         self.folder = tempfile.mkdtemp(prefix="tesmo-systest.")
         for name in PROGRAM_FILES:
             shutil.copy2(os.path.join(bin_dir, name), self.folder)
-        api = {"listen_port": 0}
+        api = {"listen_port": free_port()}
         api.update(api_keys or {})
         if idle_timeout is not None:
             api["idle_timeout"] = idle_timeout
@@ -91,6 +101,7 @@ class Gateway:
                   "password": SIM_PASSWORD}
         if server_timeout is not None:
             server["timeout"] = server_timeout
+        server.update(server_keys or {})
         self.write("TesmoApi.json", _json({"api": api, "drovane_tesmo_server": server}))
         self.stderr_path = os.path.join(self.folder, "stderr.txt")
         self.stdout_path = os.path.join(self.folder, "requests.log")

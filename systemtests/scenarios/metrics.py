@@ -3,14 +3,17 @@ promtool finds a real scrape clean and the alert rules that the README quotes
 valid; a real Prometheus scraping the gateway every second holds one
 tesmo_machine_status series per machine with the status /api/machines shows,
 sees the request counter grow by the requests made, and evaluates the trip
-rule on the machines in trip. A Tesmo server that stops answering shows as
-tesmo_up 0 in an answer that is still whole and clean.
+rule on the machines in trip. The gateway keeps sessions, so the plant's
+scrapes share them with the data requests, and the sessions gauges show the
+kept session. A Tesmo server that stops answering shows as tesmo_up 0 in an
+answer that is still whole and clean.
 
 Skipped, saying so, only when prometheus or promtool is not installed
 (scripts/install-deps installs them)."""
 
 import json
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -26,6 +29,8 @@ README = os.path.join(HERE, "..", "README.md")
 CONTENT_TYPE = "text/plain; version=0.0.4; charset=utf-8"
 STATUS_CODES = {"undefined": -1, "normal": 0, "alarm": 1, "trip": 2}
 IDENT_REQUESTS = 25
+# The sessions the gateway keeps to the simulator.
+SESSIONS = 2
 # Bounds of the waits on Prometheus: its start, and a few scrapes.
 START_SECONDS = 60
 SCRAPE_WAIT_SECONDS = 20
@@ -190,6 +195,18 @@ def _check_prometheus(gateway, report):
         prometheus.stop()
 
 
+def _check_sessions(gateway, report):
+    """After a data request the pool keeps its session idle, and the gauges
+    show it within the configured size."""
+    _get(gateway.port, "/api/groups")
+    text = _get(gateway.port, "/metrics")[2]
+    gauges = dict(re.findall(r'^tesmoapi_sessions\{state="(\w+)"\} (\d+)$', text, re.M))
+    in_use, idle = int(gauges.get("in_use", -1)), int(gauges.get("idle", -1))
+    report.check("metrics.sessions_gauges_show_the_pool",
+                 in_use >= 0 and idle >= 1 and in_use + idle <= SESSIONS,
+                 "in use %d, idle %d of %d" % (in_use, idle, SESSIONS))
+
+
 def _check_server_down(gateway, sim, report):
     sim.stop()
     status, _, text = _get(gateway.port, "/metrics")
@@ -207,10 +224,12 @@ def run(context, report):
         return
     sim = Sim(context.bin_dir)
     gateway = Gateway(context.bin_dir, sim.port, server_timeout=2,
-                      api_keys={"metrics": True, "metrics_plant": True})
+                      api_keys={"metrics": True, "metrics_plant": True},
+                      server_keys={"sessions": SESSIONS})
     try:
         _check_tools(gateway, report)
         _check_prometheus(gateway, report)
+        _check_sessions(gateway, report)
         _check_server_down(gateway, sim, report)
         report.check("metrics.alive", gateway.alive(), gateway.errors()[-200:])
     finally:

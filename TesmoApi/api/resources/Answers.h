@@ -31,5 +31,6 @@ eRequestResult AnswerQuery(const char* parameters, strJsonOutput* output,
     if (!session.Open() || !write(session.Client(), output, request)) {
         return ServerNotWorking(output);
     }
+    session.Succeeded();
     return Ok;
 }

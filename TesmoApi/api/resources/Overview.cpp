@@ -19,6 +19,7 @@ eRequestResult OnGetGroups(const char* /*parameters*/, strJsonOutput* output) {
     RequestClient session;
     if (!session.Open() || !UpdateAllMachines(session.Client())) return ServerNotWorking(output);
     WriteGroups(session.Client(), output);
+    session.Succeeded();
     return Ok;
 }
 
@@ -32,5 +33,6 @@ eRequestResult OnGetMachines(const char* parameters, strJsonOutput* output) {
     RequestClient session;
     if (!session.Open() || !UpdateAllMachines(session.Client())) return ServerNotWorking(output);
     WriteMachines(session.Client(), output, groupId, status);
+    session.Succeeded();
     return Ok;
 }

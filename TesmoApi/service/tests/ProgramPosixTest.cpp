@@ -83,6 +83,7 @@ TEST_F(ProgramTest, EachConfigurationFaultExitsWithStatusTwo) {
         {"idle time-out of zero", Config(FreePort(), ", \"idle_timeout\": 0")},
         {"server time-out not a number",
          valid.substr(0, valid.rfind(" }")) + ", \"timeout\": \"ten\" }\n}\n"},
+        {"65 sessions", valid.substr(0, valid.rfind(" }")) + ", \"sessions\": 65 }\n}\n"},
     };
     for (const strCase& c : cases) {
         SCOPED_TRACE(c.what);

@@ -1,6 +1,7 @@
 #include "EndToEnd.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 #include "HttpClient.h"
@@ -8,6 +9,7 @@
 #include "api/JsonOutput.h"
 #include "api/Times.h"
 #include "api/resources/Catalogue.h"
+#include "api/resources/SessionPool.h"
 #include "service/Configuration.h"
 
 namespace {
@@ -98,10 +100,24 @@ strAnswer GetFrom(unsigned short port, const std::string& resource, const Pairs&
     return answer;
 }
 
+int SuiteSessions() {
+    const char* text = std::getenv(kSessionsVariable);
+    return text == nullptr ? 0 : std::atoi(text);
+}
+
+void RestartSessions(int sessions, int idleSeconds) {
+    sessionPool.Stop();
+    serverSessions = sessions;
+    serverSessionIdle = idleSeconds;
+    sessionPool.Start(sessions, idleSeconds);
+}
+
 void EndToEndTest::SetUp() {
     ASSERT_NE(nullptr, demoSim);
     demoSim->ClearFaults();
     ConfigureServer(demoSim->GetPort());
+    // Every test begins without a session, each made for the server it names.
+    RestartSessions(SuiteSessions(), kDefaultSessionIdle);
 }
 
 strAnswer EndToEndTest::Get(const std::string& resource, const Pairs& pairs) {

@@ -48,6 +48,14 @@ Names Keys(const ordered_json& object);
 // The status code of a status word (-2 for anything else).
 int StatusCode(const std::string& word);
 
+// The environment variable that runs the suite with this many sessions kept
+// between requests (absent: none, every request connects and logs in).
+constexpr const char* kSessionsVariable = "TESMO_TEST_SESSIONS";
+// Its value (0 when absent).
+int SuiteSessions();
+// Closes every session and configures and starts the pool afresh.
+void RestartSessions(int sessions, int idleSeconds);
+
 // Starts an HTTP server like the service's, with the given results size.
 // The caller owns it; it serves until destroyed.
 Portavex* StartHttp(unsigned long resultsSize);
