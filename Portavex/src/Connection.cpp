@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <limits>
 #include <list>
 #include <system_error>
 #include <thread>
@@ -18,6 +19,8 @@ namespace portavex {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+// The longest time one wait of the platform takes.
+constexpr long long kLongestWait = std::numeric_limits<int>::max();
 
 // The working storage of a connection, on its thread's stack.
 struct strConnectionBuffers {
@@ -32,20 +35,31 @@ struct strConnection {
     const strServerSettings* settings;
     Socket socket;
     strConnectionBuffers* buffers;
+    strConnectionEntry* entry;
 };
 
 enum eReadResult { ReadComplete, ReadClosed, ReadRefused };
 
-// Waits until bytes arrive; false when the deadline passes, the socket
-// fails or the server object is going away.
+// Waits until bytes arrive, in one wait without waking in between; false
+// when the deadline passes, the socket fails or the server object is going
+// away. The thread says it waits before it looks at closing, and
+// CloseAllConnections says the server goes away before it looks at waiting,
+// so a stop either is seen here or shuts the socket down, which ends the
+// wait.
 bool AwaitBytes(strConnection& connection, Clock::time_point deadline) {
-    for (;;) {
+    std::atomic<bool>& waiting = connection.entry->waiting;
+    eWaitResult ready = WaitTimedOut;
+    waiting = true;
+    while (ready == WaitTimedOut && !connection.table->closing) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0 || connection.table->closing) return false;
-        int wait = static_cast<int>(std::min<long long>(left.count(), kWaitSliceMilliseconds));
-        eWaitResult ready = WaitReadable(connection.socket, wait);
-        if (ready != WaitTimedOut) return ready == WaitReady;
+        if (left.count() <= 0) break;
+        // Only a time-out beyond what the wait takes, or an interrupted
+        // wait, comes back here.
+        ready = WaitReadable(connection.socket,
+                             static_cast<int>(std::min<long long>(left.count(), kLongestWait)));
     }
+    waiting = false;
+    return ready == WaitReady;
 }
 
 // Reads the rest of the current request, which must be complete before the
@@ -138,7 +152,7 @@ void ConnectionMain(const strThreadStart* record) {
 
     if (!table->closing) {
         strConnectionBuffers buffers;
-        strConnection connection = {table, &settings, socket, &buffers};
+        strConnection connection = {table, &settings, socket, &buffers, &*entry};
         Serve(connection);
     }
     // The threads that ended before this one are joined by it, so that few
@@ -182,6 +196,9 @@ void CloseAllConnections(strConnectionTable* table) {
     {
         std::unique_lock<std::mutex> guard(table->lock);
         table->closing = true;
+        for (strConnectionEntry& entry : table->running) {
+            if (entry.waiting) ShutdownSocket(entry.socket);
+        }
         auto none = [table] { return table->running.empty(); };
         if (!table->drained.wait_for(guard, std::chrono::milliseconds(kStopGraceMilliseconds),
                                      none)) {

@@ -25,10 +25,13 @@ struct strServerSettings {
     char defaultDocument[kPathSize];
 };
 
-// The thread of one accepted connection and its socket.
+// The thread of one accepted connection and its socket. waiting is set
+// while the thread waits for bytes and has seen that the server object is
+// not going away: a stop then shuts the socket down, which ends the wait.
 struct strConnectionEntry {
     std::thread thread;
     Socket socket = kInvalidSocket;
+    std::atomic<bool> waiting{false};
 };
 
 // State shared between the server object and its connection threads. A
@@ -65,9 +68,9 @@ struct strConnectionStart {
 // socket is then closed. Joins the threads that have ended meanwhile.
 bool StartConnection(const strConnectionStart& start);
 // Closes every open connection and waits until every connection thread has
-// ended: connections waiting for a request close at once, answers being sent
-// get kStopGraceMilliseconds to finish, then their connections are shut
-// down.
+// ended: connections waiting for a request are shut down at once, answers
+// being sent get kStopGraceMilliseconds to finish, then their connections
+// are shut down too.
 void CloseAllConnections(strConnectionTable* table);
 
 }  // namespace portavex
