@@ -1,0 +1,44 @@
+#!/usr/bin/env python3
+"""Holds a crowd of slow and silent clients on a server on loopback: opens
+TRICKLING connections that send a request one byte every TRICKLE seconds
+and never finish it, and SILENT connections that say nothing; writes the
+count of connections open to READY_FILE once all are open, and keeps
+trickling until it is stopped. A connection the server closes is not
+opened again.
+
+    crowd.py PORT TRICKLING SILENT READY_FILE [TRICKLE]
+"""
+import os
+import socket
+import sys
+import time
+
+# A request that never ends: a header line longer than any trickle lasts.
+REQUEST = b"GET /api/ident HTTP/1.1\r\nX-Slow: " + b"a" * 100000
+
+
+def main():
+    port, trickling, silent, ready = (int(sys.argv[1]), int(sys.argv[2]), int(sys.argv[3]),
+                                      sys.argv[4])
+    pause = float(sys.argv[5]) if len(sys.argv) > 5 else 2.0
+    slow = []
+    quiet = []
+    for n in range(trickling + silent):
+        s = socket.create_connection(("127.0.0.1", port))
+        (slow if n < trickling else quiet).append(s)
+    with open(ready + ".tmp", "w") as f:
+        f.write(str(len(slow) + len(quiet)))
+    os.rename(ready + ".tmp", ready)
+    sent = 0
+    while slow:
+        for s in list(slow):
+            try:
+                s.send(REQUEST[sent % len(REQUEST):sent % len(REQUEST) + 1])
+            except OSError:
+                slow.remove(s)
+        sent += 1
+        time.sleep(pause)
+
+
+if __name__ == "__main__":
+    main()
