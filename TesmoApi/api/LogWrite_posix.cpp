@@ -13,27 +13,32 @@ namespace {
 
 std::mutex longUnits;
 
-// Drops the first written bytes from the pieces at *next (*left of them),
-// and the pieces that are then empty.
-void Consume(iovec** next, size_t* left, size_t written) {
-    while (*left > 0 && written >= (*next)->iov_len) {
-        written -= (*next)->iov_len;
-        ++*next;
-        --*left;
+// Writes length bytes of text; gives up when standard output is gone or full.
+void WriteRest(const char* text, size_t length) {
+    while (length > 0) {
+        ssize_t written = write(STDOUT_FILENO, text, length);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return;
+        text += written;
+        length -= static_cast<size_t>(written);
     }
-    if (*left == 0) return;
-    (*next)->iov_base = static_cast<char*>((*next)->iov_base) + written;
-    (*next)->iov_len -= written;
 }
 
-void WriteAll(iovec* next, size_t left) {
-    Consume(&next, &left, 0);
-    while (left > 0) {
-        ssize_t written = writev(STDOUT_FILENO, next, static_cast<int>(left));
-        if (written < 0 && errno == EINTR) continue;
-        // Standard output is gone or full: the log loses the rest.
-        if (written <= 0) return;
-        Consume(&next, &left, static_cast<size_t>(written));
+void WriteUnit(const strLogPiece* pieces, size_t count, const iovec* vector, size_t total) {
+    ssize_t written;
+    do {
+        written = writev(STDOUT_FILENO, vector, static_cast<int>(count));
+    } while (written < 0 && errno == EINTR);
+    size_t done = written > 0 ? static_cast<size_t>(written) : 0;
+    if (done == total) return;
+    // Taken in part (a signal, a full disk): the rest goes piece by piece.
+    for (size_t i = 0; i < count; i++) {
+        if (done >= pieces[i].length) {
+            done -= pieces[i].length;
+            continue;
+        }
+        WriteRest(pieces[i].text + done, pieces[i].length - done);
+        done = 0;
     }
 }
 
@@ -47,7 +52,7 @@ void LogWrite(const strLogPiece* pieces, size_t count) {
         vector[i] = {const_cast<char*>(pieces[i].text), pieces[i].length};
         total += pieces[i].length;
     }
-    if (total <= PIPE_BUF) return WriteAll(vector, count);
+    if (total <= PIPE_BUF) return WriteUnit(pieces, count, vector, total);
     std::lock_guard<std::mutex> guard(longUnits);
-    WriteAll(vector, count);
+    WriteUnit(pieces, count, vector, total);
 }
