@@ -36,11 +36,17 @@ ResourceHandler FindHandler(const char* resource) {
     return nullptr;
 }
 
-// The lines of a block before the results: the banner, time, result,
-// resource name (under the request's 2,048 bytes) and parameters (the
-// parameter document's 2,048 characters) lines, and the results line's name.
-constexpr size_t kLogHeadSize = 4352;
+// The lines of a block that are formatted: the banner, the time, the result
+// and the resource line's name; the texts that a request brings go out
+// from where they are.
+constexpr size_t kLogHeadSize = 128;
+const char kLogParameters[] = "\nParameters:";
+const char kLogResults[] = "\nResults:";
 const char kLogBlockEnd[] = "\n\n";
+
+constexpr strLogPiece Literal(const char* text, size_t size) {
+    return {text, size - 1};
+}
 
 // The block of one request, in one write: the banner opens it, so that it
 // stays with its own lines.
@@ -49,15 +55,18 @@ void LogBlock(const char* resource, const char* parameters, const char* results,
     char timeText[kTimeTextSize];
     FormatTime(static_cast<int32_t>(std::time(nullptr)), timeText);
     char head[kLogHeadSize];
-    int length = std::snprintf(
-        head, sizeof head,
-        "********** OnGetApi **********\nTime:%s\nResult:%s\nResourceName:%s\nParameters:%s\n"
-        "Results:",
-        timeText, ResultName(result), resource, parameters);
+    int length =
+        std::snprintf(head, sizeof head,
+                      "********** OnGetApi **********\nTime:%s\nResult:%s\nResourceName:", timeText,
+                      ResultName(result));
     if (length < 0) return;
     const strLogPiece block[] = {{head, std::min(static_cast<size_t>(length), sizeof head - 1)},
+                                 {resource, std::strlen(resource)},
+                                 Literal(kLogParameters, sizeof kLogParameters),
+                                 {parameters, std::strlen(parameters)},
+                                 Literal(kLogResults, sizeof kLogResults),
                                  {results, resultsLength},
-                                 {kLogBlockEnd, sizeof kLogBlockEnd - 1}};
+                                 Literal(kLogBlockEnd, sizeof kLogBlockEnd)};
     LogWrite(block, sizeof block / sizeof block[0]);
 }
 

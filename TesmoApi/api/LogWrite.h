@@ -12,7 +12,7 @@ struct strLogPiece {
 };
 
 // The most pieces one unit has.
-constexpr size_t kLogMostPieces = 4;
+constexpr size_t kLogMostPieces = 8;
 
 // Writes the pieces (at most kLogMostPieces; more are left out), in order, to standard output as
 // one unit: the text of one call never interleaves with that of another thread's. A unit that the
