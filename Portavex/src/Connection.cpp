@@ -35,30 +35,23 @@ struct strConnection {
     const strServerSettings* settings;
     Socket socket;
     strConnectionBuffers* buffers;
-    strConnectionEntry* entry;
 };
 
 enum eReadResult { ReadComplete, ReadClosed, ReadRefused };
 
 // Waits until bytes arrive, in one wait without waking in between; false
 // when the deadline passes, the socket fails or the server object is going
-// away. The thread says it waits before it looks at closing, and
-// CloseAllConnections says the server goes away before it looks at waiting,
-// so a stop either is seen here or shuts the socket down, which ends the
-// wait.
+// away (its stop waker ends the wait, and every later one at once).
 bool AwaitBytes(strConnection& connection, Clock::time_point deadline) {
-    std::atomic<bool>& waiting = connection.entry->waiting;
     eWaitResult ready = WaitTimedOut;
-    waiting = true;
-    while (ready == WaitTimedOut && !connection.table->closing) {
+    while (ready == WaitTimedOut) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) break;
-        // Only a time-out beyond what the wait takes, or an interrupted
-        // wait, comes back here.
-        ready = WaitReadable(connection.socket,
+        if (left.count() <= 0) return false;
+        // Only a time-out beyond what one wait takes, or an interrupted wait,
+        // comes back here.
+        ready = WaitReadable(connection.socket, connection.table->stopWaker,
                              static_cast<int>(std::min<long long>(left.count(), kLongestWait)));
     }
-    waiting = false;
     return ready == WaitReady;
 }
 
@@ -152,7 +145,7 @@ void ConnectionMain(const strThreadStart* record) {
 
     if (!table->closing) {
         strConnectionBuffers buffers;
-        strConnection connection = {table, &settings, socket, &buffers, &*entry};
+        strConnection connection = {table, &settings, socket, &buffers};
         Serve(connection);
     }
     // The threads that ended before this one are joined by it, so that few
@@ -196,9 +189,7 @@ void CloseAllConnections(strConnectionTable* table) {
     {
         std::unique_lock<std::mutex> guard(table->lock);
         table->closing = true;
-        for (strConnectionEntry& entry : table->running) {
-            if (entry.waiting) ShutdownSocket(entry.socket);
-        }
+        WakerRaise(table->stopWaker);
         auto none = [table] { return table->running.empty(); };
         if (!table->drained.wait_for(guard, std::chrono::milliseconds(kStopGraceMilliseconds),
                                      none)) {

@@ -25,13 +25,10 @@ struct strServerSettings {
     char defaultDocument[kPathSize];
 };
 
-// The thread of one accepted connection and its socket. waiting is set
-// while the thread waits for bytes and has seen that the server object is
-// not going away: a stop then shuts the socket down, which ends the wait.
+// The thread of one accepted connection and its socket.
 struct strConnectionEntry {
     std::thread thread;
     Socket socket = kInvalidSocket;
-    std::atomic<bool> waiting{false};
 };
 
 // State shared between the server object and its connection threads. A
@@ -45,7 +42,9 @@ struct strConnectionTable {
     std::condition_variable drained;  // a thread has ended
     std::list<strConnectionEntry> running;
     std::list<strConnectionEntry> ended;
-    std::atomic<bool> closing{false};    // the server object is going away
+    std::atomic<bool> closing{false};  // the server object is going away
+    // Raised as the server object goes away: it ends every wait for bytes.
+    Waker stopWaker = kInvalidSocket;
     std::atomic<bool> listening{false};  // false tells the listener to end
     int idleTimeoutSeconds = kDefaultIdleTimeoutSeconds;
     HiddenFiles hiddenFiles;
@@ -68,9 +67,9 @@ struct strConnectionStart {
 // socket is then closed. Joins the threads that have ended meanwhile.
 bool StartConnection(const strConnectionStart& start);
 // Closes every open connection and waits until every connection thread has
-// ended: connections waiting for a request are shut down at once, answers
-// being sent get kStopGraceMilliseconds to finish, then their connections
-// are shut down too.
+// ended: connections waiting for a request close at once, answers being
+// sent get kStopGraceMilliseconds to finish, then their connections are shut
+// down.
 void CloseAllConnections(strConnectionTable* table);
 
 }  // namespace portavex

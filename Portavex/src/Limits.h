@@ -43,7 +43,7 @@ constexpr int kDefaultIdleTimeoutSeconds = 60;
 constexpr int kMaxIdleTimeoutSeconds = 30 * 24 * 3600;
 // When the server object goes away, answers already begun get this long to
 // finish before their connections are shut down; connections waiting for a
-// request are shut down at once.
+// request close at once.
 constexpr int kStopGraceMilliseconds = 3000;
 
 // Before closing, a connection reads what the peer still sends for at most
