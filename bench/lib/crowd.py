@@ -3,8 +3,10 @@
 TRICKLING connections that send a request one byte every TRICKLE seconds
 and never finish it, and SILENT connections that say nothing; writes the
 count of connections open to READY_FILE once all are open, and keeps
-trickling until it is stopped. A connection the server closes is not
-opened again.
+trickling until it is stopped. The trickling connections take their turns
+spread over each TRICKLE seconds, as clients that are not in step would,
+so that the crowd never sends in bursts that would hold up the load
+generator beside it. A connection the server closes is not opened again.
 
     crowd.py PORT TRICKLING SILENT READY_FILE [TRICKLE]
 """
@@ -31,13 +33,14 @@ def main():
     os.rename(ready + ".tmp", ready)
     sent = 0
     while slow:
+        step = pause / len(slow)
         for s in list(slow):
             try:
                 s.send(REQUEST[sent % len(REQUEST):sent % len(REQUEST) + 1])
             except OSError:
                 slow.remove(s)
+            time.sleep(step)
         sent += 1
-        time.sleep(pause)
 
 
 if __name__ == "__main__":
