@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <fstream>
+#include <string>
 
 #include "TestPlatform.h"
 #include "TestSocket.h"
@@ -72,6 +74,22 @@ long OpenDescriptors() {
     for (std::filesystem::directory_iterator entry("/proc/self/fd", error), end;
          !error && entry != end; entry.increment(error)) {
         count++;
+    }
+    return error ? -1 : count;
+}
+
+// Each thread's voluntary context switches, from /proc/self/task/*/status.
+long long ThreadWaits() {
+    std::error_code error;
+    long long count = 0;
+    for (std::filesystem::directory_iterator task("/proc/self/task", error), end;
+         !error && task != end; task.increment(error)) {
+        std::ifstream status(task->path() / "status");
+        std::string line;
+        const std::string key = "voluntary_ctxt_switches:";
+        while (std::getline(status, line)) {
+            if (line.compare(0, key.size(), key) == 0) count += std::stoll(line.substr(key.size()));
+        }
     }
     return error ? -1 : count;
 }

@@ -116,3 +116,7 @@ std::string ShortFileName(const std::filesystem::path& file) {
 long OpenDescriptors() {
     return -1;
 }
+
+long long ThreadWaits() {
+    return -1;
+}

@@ -1,5 +1,6 @@
 // What tests need to know of the platform beyond sockets: the content types
-// it registers, its 8.3 short names and the descriptors a process holds.
+// it registers, its 8.3 short names, the descriptors a process holds and how
+// often its threads have gone to sleep.
 #pragma once
 
 #include <filesystem>
@@ -21,3 +22,8 @@ std::string ShortFileName(const std::filesystem::path& file);
 // The number of file descriptors the process holds where the platform lists
 // them (Linux); -1 elsewhere.
 long OpenDescriptors();
+
+// How many times the threads of the process that are alive now have given up
+// the processor to wait (each wait that blocked counts once) where the
+// platform counts it (Linux); -1 elsewhere.
+long long ThreadWaits();

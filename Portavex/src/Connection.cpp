@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <limits>
 #include <list>
 #include <system_error>
 #include <thread>
@@ -18,6 +19,8 @@ namespace portavex {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+// The longest time one wait of the platform takes.
+constexpr long long kLongestWait = std::numeric_limits<int>::max();
 
 // The working storage of a connection, on its thread's stack.
 struct strConnectionBuffers {
@@ -36,16 +39,20 @@ struct strConnection {
 
 enum eReadResult { ReadComplete, ReadClosed, ReadRefused };
 
-// Waits until bytes arrive; false when the deadline passes, the socket
-// fails or the server object is going away.
+// Waits until bytes arrive, in one wait without waking in between; false
+// when the deadline passes, the socket fails or the server object is going
+// away (its stop waker ends the wait, and every later one at once).
 bool AwaitBytes(strConnection& connection, Clock::time_point deadline) {
-    for (;;) {
+    eWaitResult ready = WaitTimedOut;
+    while (ready == WaitTimedOut) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0 || connection.table->closing) return false;
-        int wait = static_cast<int>(std::min<long long>(left.count(), kWaitSliceMilliseconds));
-        eWaitResult ready = WaitReadable(connection.socket, wait);
-        if (ready != WaitTimedOut) return ready == WaitReady;
+        if (left.count() <= 0) return false;
+        // Only a time-out beyond what one wait takes, or an interrupted wait,
+        // comes back here.
+        ready = WaitReadable(connection.socket, connection.table->stopWaker,
+                             static_cast<int>(std::min<long long>(left.count(), kLongestWait)));
     }
+    return ready == WaitReady;
 }
 
 // Reads the rest of the current request, which must be complete before the
@@ -192,6 +199,7 @@ void CloseAllConnections(strConnectionTable* table) {
     {
         std::unique_lock<std::mutex> guard(table->lock);
         table->closing = true;
+        WakerRaise(table->stopWaker);
         auto none = [table] { return table->running.empty(); };
         if (!table->drained.wait_for(guard, std::chrono::milliseconds(kStopGraceMilliseconds),
                                      none)) {

@@ -53,7 +53,9 @@ struct strConnectionTable {
     std::condition_variable drained;  // a thread has ended
     std::list<strConnectionEntry> running;
     std::list<strConnectionEntry> ended;
-    std::atomic<bool> closing{false};    // the server object is going away
+    std::atomic<bool> closing{false};  // the server object is going away
+    // Raised as the server object goes away: it ends every wait for bytes.
+    Waker stopWaker = kInvalidSocket;
     std::atomic<bool> listening{false};  // false tells the listener to end
     int idleTimeoutSeconds = kDefaultIdleTimeoutSeconds;
     HiddenFiles hiddenFiles;
@@ -77,8 +79,8 @@ struct strConnectionStart {
 // socket is then closed. Joins the threads that have ended meanwhile.
 bool StartConnection(const strConnectionStart& start);
 // Closes every open connection and waits until every connection thread has
-// ended: connections waiting for a request close at once, answers being sent
-// get kStopGraceMilliseconds to finish, then their connections are shut
+// ended: connections waiting for a request close at once, answers being
+// sent get kStopGraceMilliseconds to finish, then their connections are shut
 // down.
 void CloseAllConnections(strConnectionTable* table);
 

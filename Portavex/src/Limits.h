@@ -41,13 +41,9 @@ constexpr int kDefaultIdleTimeoutSeconds = 60;
 // Longest idle time-out: 30 days, so that the time-out in milliseconds
 // still fits the 32-bit socket options of Windows.
 constexpr int kMaxIdleTimeoutSeconds = 30 * 24 * 3600;
-// Longest wait of a connection thread before it looks again at whether the
-// server is going away.
-constexpr int kWaitSliceMilliseconds = 200;
-
 // When the server object goes away, answers already begun get this long to
 // finish before their connections are shut down; connections waiting for a
-// request close within one wait slice.
+// request close at once.
 constexpr int kStopGraceMilliseconds = 3000;
 
 // Before closing, a connection reads what the peer still sends for at most

@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <sys/uio.h>
@@ -88,10 +89,26 @@ void PrepareConnection(Socket s, int sendTimeoutSeconds) {
     setsockopt(Fd(s), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
 }
 
-eWaitResult WaitReadable(Socket s, int milliseconds) {
-    pollfd entry = {Fd(s), POLLIN, 0};
-    int ready = poll(&entry, 1, milliseconds);
-    if (ready > 0) return WaitReady;
+Waker WakerCreate() {
+    int fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    return fd < 0 ? kInvalidSocket : static_cast<Waker>(fd);
+}
+
+// The count stays above zero, so the descriptor stays readable.
+void WakerRaise(Waker waker) {
+    const uint64_t one = 1;
+    while (write(Fd(waker), &one, sizeof one) < 0 && errno == EINTR) {
+    }
+}
+
+void WakerClose(Waker waker) {
+    close(Fd(waker));
+}
+
+eWaitResult WaitReadable(Socket s, Waker waker, int milliseconds) {
+    pollfd entries[] = {{Fd(s), POLLIN, 0}, {Fd(waker), POLLIN, 0}};
+    int ready = poll(entries, 2, milliseconds);
+    if (ready > 0) return entries[1].revents != 0 ? WaitWoken : WaitReady;
     if (ready == 0 || errno == EINTR) return WaitTimedOut;
     return WaitFailed;
 }

@@ -91,13 +91,41 @@ void PrepareConnection(Socket s, int sendTimeoutSeconds) {
                sizeof(timeout));
 }
 
-eWaitResult WaitReadable(Socket s, int milliseconds) {
+// Bound to a port of its own on loopback and connected to itself: the
+// datagram WakerRaise sends stays unread, so the socket stays readable.
+Waker WakerCreate() {
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    if (s == INVALID_SOCKET) return kInvalidSocket;
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof(address);
+    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        connect(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+        closesocket(s);
+        return kInvalidSocket;
+    }
+    return static_cast<Waker>(s);
+}
+
+void WakerRaise(Waker waker) {
+    const char datagram = 0;
+    send(Handle(waker), &datagram, 1, 0);
+}
+
+void WakerClose(Waker waker) {
+    closesocket(Handle(waker));
+}
+
+eWaitResult WaitReadable(Socket s, Waker waker, int milliseconds) {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(Handle(s), &readable);
+    FD_SET(Handle(waker), &readable);
     timeval timeout = {milliseconds / 1000, (milliseconds % 1000) * 1000};
     int ready = select(0, &readable, nullptr, nullptr, &timeout);
-    if (ready > 0) return WaitReady;
+    if (ready > 0) return FD_ISSET(Handle(waker), &readable) ? WaitWoken : WaitReady;
     return ready == 0 ? WaitTimedOut : WaitFailed;
 }
 

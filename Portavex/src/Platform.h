@@ -32,8 +32,19 @@ Socket Accept(Socket listener);
 // after sendTimeoutSeconds.
 void PrepareConnection(Socket s, int sendTimeoutSeconds);
 
-enum eWaitResult { WaitReady, WaitTimedOut, WaitFailed };
-eWaitResult WaitReadable(Socket s, int milliseconds);
+// What waiting threads can all be woken by at once: once WakerRaise has been
+// called, every WaitReadable given the waker returns at once, then and
+// later. An eventfd on Linux; on Windows a UDP socket on loopback that a
+// datagram to itself makes readable. kInvalidSocket when none can be made.
+using Waker = Socket;
+Waker WakerCreate();
+void WakerRaise(Waker waker);
+void WakerClose(Waker waker);
+
+enum eWaitResult { WaitReady, WaitTimedOut, WaitWoken, WaitFailed };
+// Waits until s is readable, waker is raised or the time passes, whichever
+// comes first.
+eWaitResult WaitReadable(Socket s, Waker waker, int milliseconds);
 // Bytes received (> 0), 0 when the peer closed, < 0 on error.
 long Receive(Socket s, char* buffer, size_t size);
 // Sends every byte of head and then of body (either may be empty) in as

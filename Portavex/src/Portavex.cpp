@@ -48,11 +48,19 @@ Portavex::Portavex()
         throw "CreateEvent failed";
     }
     connections = new strConnectionTable;
+    connections->stopWaker = WakerCreate();
+    if (connections->stopWaker == kInvalidSocket) {
+        delete connections;
+        EventClose(startEvent);
+        NetCleanup();
+        throw "CreateEvent failed";
+    }
 }
 
 Portavex::~Portavex() {
     Stop();
     CloseAllConnections(connections);
+    WakerClose(connections->stopWaker);
     delete connections;
     EventClose(startEvent);
     NetCleanup();

@@ -473,6 +473,41 @@ TEST_F(ServerTest, DestructorClosesIdleConnectionsAtOnce) {
     EXPECT_EQ("", client.ReadUntilClosed(2000));
 }
 
+// Many connections idle between requests: their threads sleep until a
+// request or the time-out comes, and a stop still reaches every one of them
+// at once.
+class IdleCrowdTest : public ServerTest {
+  protected:
+    static constexpr int kConnections = 200;
+
+    void SetUp() override {
+        ServerTest::SetUp();
+        for (int c = 0; c < kConnections; c++) {
+            clients.push_back(std::make_unique<TestClient>(server->GetPort()));
+            clients.back()->Send(GetRequest("/api/echo"));
+        }
+        for (auto& client : clients) ASSERT_FALSE(client->ReadAnswer().empty());
+    }
+
+    std::vector<std::unique_ptr<TestClient>> clients;
+};
+
+TEST_F(IdleCrowdTest, IdleConnectionThreadsDoNotWake) {
+    const long long before = ThreadWaits();
+    if (before < 0) GTEST_SKIP() << "the platform does not count the waits of threads";
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    // This thread's sleep and a few wake-ups of the system's own; a thread
+    // that woke to look around even once a second would count 200.
+    EXPECT_LT(ThreadWaits() - before, kConnections / 4);
+}
+
+TEST_F(IdleCrowdTest, DestructorClosesThemAllAtOnce) {
+    Clock::time_point start = Clock::now();
+    server.reset();
+    EXPECT_LT(MillisecondsSince(start), 1500);
+    for (auto& client : clients) EXPECT_EQ("", client->ReadUntilClosed(2000));
+}
+
 // An answer in flight when the server object goes away is still sent whole.
 TEST_F(ServerTest, DestructorWaitsForARunningCallbackAndSendsItsAnswer) {
     callbackLog.release = false;

@@ -1,13 +1,14 @@
 // The request callback and the request log.
 #include "api/Dispatcher.h"
 
-#include <cstdarg>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 
 #include "api/Coalescer.h"
 #include "api/IdentHelp.h"
+#include "api/LogWrite.h"
 #include "api/Metrics.h"
 #include "api/Times.h"
 #include "api/resources/Analysis.h"
@@ -43,15 +44,38 @@ unsigned FindResource(const char* resource) {
     return ResourceCount;
 }
 
+// The lines of a block that are formatted: the banner, the time, the result
+// and the resource line's name; the texts that a request brings go out
+// from where they are.
+constexpr size_t kLogHeadSize = 128;
+const char kLogParameters[] = "\nParameters:";
+const char kLogResults[] = "\nResults:";
+const char kLogBlockEnd[] = "\n\n";
+
+constexpr strLogPiece Literal(const char* text, size_t size) {
+    return {text, size - 1};
+}
+
+// The block of one request, in one write: the banner opens it, so that it
+// stays with its own lines.
 void LogBlock(const char* resource, const char* parameters, const char* results,
-              eRequestResult result) {
+              size_t resultsLength, eRequestResult result) {
     char timeText[kTimeTextSize];
     FormatTime(static_cast<int32_t>(std::time(nullptr)), timeText);
-    // One call: the block takes the stream's lock once and never
-    // interleaves with another request's.
-    LogMessage("Time:%s\nResult:%s\nResourceName:%s\nParameters:%s\nResults:%s\n\n", timeText,
-               ResultName(result), resource, parameters, results);
-    std::fflush(stdout);
+    char head[kLogHeadSize];
+    int length =
+        std::snprintf(head, sizeof head,
+                      "********** OnGetApi **********\nTime:%s\nResult:%s\nResourceName:", timeText,
+                      ResultName(result));
+    if (length < 0) return;
+    const strLogPiece block[] = {{head, std::min(static_cast<size_t>(length), sizeof head - 1)},
+                                 {resource, std::strlen(resource)},
+                                 Literal(kLogParameters, sizeof kLogParameters),
+                                 {parameters, std::strlen(parameters)},
+                                 Literal(kLogResults, sizeof kLogResults),
+                                 {results, resultsLength},
+                                 Literal(kLogBlockEnd, sizeof kLogBlockEnd)};
+    LogWrite(block, sizeof block / sizeof block[0]);
 }
 
 }  // namespace
@@ -61,20 +85,10 @@ const char* ResultName(eRequestResult result) {
     return index < kResultNameCount ? kResultNames[index] : "Unknown";
 }
 
-// A single stdio call holds the stream's lock for its whole output, so the
-// text of one call never interleaves with that of another thread.
-void LogMessage(const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    std::vfprintf(stdout, format, arguments);
-    va_end(arguments);
-}
-
 eRequestResult OnGetApi(char* resource, char* parameters, char* results,
                         unsigned long* resultsLength, unsigned long resultsSize) {
     const MetricsClock::time_point started =
         metricsCounting ? MetricsClock::now() : MetricsClock::time_point();
-    LogMessage("********** OnGetApi **********\n");
     strJsonOutput output;
     JsonInit(&output, results, static_cast<uint32_t>(resultsSize));
     eRequestResult result = NotImplemented;
@@ -88,7 +102,7 @@ eRequestResult OnGetApi(char* resource, char* parameters, char* results,
         JsonSetError(&output, kMessageNoSuchService, kErrorNoSuchService);
     }
     *resultsLength = static_cast<unsigned long>(std::strlen(results));
-    LogBlock(resource, parameters, results, result);
+    LogBlock(resource, parameters, results, *resultsLength, result);
     if (metricsCounting) CountRequest(row, result, MetricsClock::now() - started);
     return result;
 }

@@ -30,15 +30,5 @@ extern const strResource ResourceTable[ResourceCount];
 eRequestResult OnGetApi(char* resource, char* parameters, char* results,
                         unsigned long* resultsLength, unsigned long resultsSize);
 
-// Formats with printf semantics and writes the text to standard output as
-// one unit, nothing added.
-void LogMessage(const char* format, ...)
-#if defined(__MINGW_PRINTF_FORMAT)
-    __attribute__((format(__MINGW_PRINTF_FORMAT, 1, 2)))
-#elif defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
-
 // The name logged for a result ("Ok", "BadRequest", ...).
 const char* ResultName(eRequestResult result);

@@ -5,6 +5,7 @@ for bench/RESULTS.md. Counts of errors and time-outs are added up over the
 rounds, everything else is the median of the rounds.
 
     tables.py http RAW.tsv RSS.tsv OUT_PREFIX
+    tables.py crowd CROWD.tsv OUT_PREFIX
     tables.py api RAW.tsv OUT_PREFIX
     tables.py scale RAW.tsv OUT_PREFIX
     tables.py sessions RAW.tsv OUT_PREFIX
@@ -14,7 +15,8 @@ import statistics
 import sys
 from collections import OrderedDict
 
-SERVERS = [("tesmoapi", "TesmoApi"), ("httplib", "cpp-httplib"), ("nginx", "nginx")]
+SERVERS = [("tesmoapi", "TesmoApi"), ("previous", "TesmoApi (OLD)"), ("httplib", "cpp-httplib"),
+           ("nginx", "nginx")]
 SCENARIOS = [("ident", "/api/ident"), ("page", "100 KB page"), ("file", "4 MB file")]
 COUNTS = ("errors", "timeouts", "non2xx")
 
@@ -115,6 +117,41 @@ def http(raw_path, rss_path, prefix):
         f.write(table(["scenario", "conns", "req/s vs httplib", "req/s vs nginx",
                        "p99 vs httplib", "p99 vs nginx", "CPU vs httplib", "CPU vs nginx"],
                       ratio_lines))
+        builds = []
+        for scenario, label in SCENARIOS:
+            for c in connections_of(rows):
+                t = by_key.get((scenario, c, "tesmoapi"))
+                p = by_key.get((scenario, c, "previous"))
+                if t and p:
+                    builds.append([label, str(c)] + [fmt(ratio(t[k], p[k]), 2) for k in
+                                                     ("rps", "p50_ms", "p99_ms", "cpu_us")])
+        if builds:
+            f.write("\nThis build against the OLD one, side by side (req/s: above 1 is faster;"
+                    " p50, p99 and CPU: below 1 is better):\n\n")
+            f.write(table(["scenario", "conns", "req/s", "p50", "p99", "CPU per request"],
+                          builds))
+
+
+def crowd(raw_path, prefix):
+    """/api/ident at 16 connections alone and beside the crowd: medians per
+    gateway, and the loaded p99 over the quiet one."""
+    rows = read(raw_path)
+    runs = group(rows, ("server", "crowd"))
+    lines = []
+    for server, name in SERVERS:
+        alone = runs.get((server, "none"))
+        beside = [g for (s, c), g in runs.items() if s == server and c != "none"]
+        if not (alone and beside):
+            continue
+        crowd_name = beside[0][0]["crowd"]
+        lines.append([name, crowd_name, fmt(median(alone, "rps")), fmt(median(alone, "p50_ms"), 3),
+                      fmt(median(alone, "p99_ms"), 3), fmt(median(beside[0], "rps")),
+                      fmt(median(beside[0], "p50_ms"), 3), fmt(median(beside[0], "p99_ms"), 3),
+                      fmt(ratio(median(beside[0], "p99_ms"), median(alone, "p99_ms")), 2)])
+    with open(prefix + ".md", "w") as f:
+        f.write(table(["server", "crowd", "req/s alone", "p50 ms alone", "p99 ms alone",
+                       "req/s beside", "p50 ms beside", "p99 ms beside", "p99 beside / alone"],
+                      lines))
 
 
 def api(raw_path, prefix):
@@ -218,6 +255,8 @@ if __name__ == "__main__":
     kind = sys.argv[1]
     if kind == "http":
         http(sys.argv[2], sys.argv[3], sys.argv[4])
+    elif kind == "crowd":
+        crowd(sys.argv[2], sys.argv[3])
     elif kind == "api":
         api(sys.argv[2], sys.argv[3])
     elif kind == "scale":

@@ -19,9 +19,8 @@ SLOW = 1000
 IDLE = 1000
 TRICKLE_SECONDS = 2.0
 NORMAL_CONNECTIONS = 8
-# Closed at the idle time-out: not before it, and not much after it (the
-# gateway looks at its connections in slices of 200 ms; 2,000 threads on two
-# busy cores may take a moment more).
+# Closed at the idle time-out: not before it, and not much after it (2,000
+# threads waking at their time-outs on two busy cores may take a moment).
 OPEN_BATCH = 50
 CLOSE_EARLY_SECONDS = 0.3
 CLOSE_LATE_SECONDS = 2.5

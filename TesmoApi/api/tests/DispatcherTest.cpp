@@ -1,4 +1,5 @@
 #include "api/Dispatcher.h"
+#include "api/LogWrite.h"
 
 #include <gtest/gtest.h>
 
@@ -126,12 +127,16 @@ TEST(DispatcherTest, UsageErrorLogsBadRequest) {
     EXPECT_NE(call.log.find("Result:BadRequest\n"), std::string::npos) << call.log;
 }
 
-TEST(DispatcherTest, LogMessageWritesExactlyTheText) {
+TEST(DispatcherTest, LogWriteWritesExactlyThePiecesInOrder) {
+    // A unit longer than a pipe takes whole, which goes under the lock.
+    const std::string longPiece(70000, 'x');
+    const strLogPiece pieces[] = {{"ab", 2}, {"", 0}, {"c7\n", 3}};
     testing::internal::CaptureStdout();
-    LogMessage("a%sc%d", "b", 7);
-    LogMessage("%s", "");
-    LogMessage("\n");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "abc7\n");
+    LogWrite(pieces, 3);
+    LogWrite(pieces, 0);
+    const strLogPiece longUnit[] = {{"<", 1}, {longPiece.data(), longPiece.size()}, {">", 1}};
+    LogWrite(longUnit, 3);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "abc7\n<" + longPiece + ">");
 }
 
 }  // namespace
