@@ -21,6 +21,7 @@ constexpr size_t kDescriptorLinkSize = 32;
 // The most one sendfile call is asked for (the kernel's own limit is just
 // under 2 GiB).
 constexpr uint64_t kSendFileStep = 1u << 30;
+constexpr int64_t kNanosecondsPerSecond = 1000000000;
 
 int Fd(FileHandle file) {
     return static_cast<int>(file);
@@ -94,6 +95,18 @@ bool PathIdentity(const char* path, strFileIdentity* identity) {
     if (stat(path, &status) != 0) return false;
     *identity = IdentityOf(status);
     return true;
+}
+
+bool FileModifiedTime(FileHandle file, int64_t* time) {
+    struct stat status;
+    if (fstat(Fd(file), &status) != 0) return false;
+    *time = static_cast<int64_t>(status.st_mtim.tv_sec) * kNanosecondsPerSecond +
+            status.st_mtim.tv_nsec;
+    return true;
+}
+
+bool FileRewind(FileHandle file) {
+    return lseek(Fd(file), 0, SEEK_SET) == 0;
 }
 
 // The kernel names the file behind each descriptor in /proc.

@@ -55,6 +55,19 @@ bool PathIdentity(const char* path, strFileIdentity* identity) {
     return known;
 }
 
+bool FileModifiedTime(FileHandle file, int64_t* time) {
+    FILETIME written;
+    if (!GetFileTime(Handle(file), nullptr, nullptr, &written)) return false;
+    *time = static_cast<int64_t>((static_cast<uint64_t>(written.dwHighDateTime) << 32) |
+                                 written.dwLowDateTime);
+    return true;
+}
+
+bool FileRewind(FileHandle file) {
+    LARGE_INTEGER start = {};
+    return SetFilePointerEx(Handle(file), start, nullptr, FILE_BEGIN) != 0;
+}
+
 // The normalized name holds every folder and the file by its long name;
 // without the volume no mount manager is asked.
 bool FileStoredPath(FileHandle file, char* path, size_t size) {

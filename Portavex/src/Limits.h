@@ -35,6 +35,13 @@ constexpr size_t kExtensionSize = 8;
 constexpr size_t kFileChunkSize = 64 * 1024;
 // Files of this size or more are refused.
 constexpr uint64_t kFileSizeLimit = 4ull * 1024 * 1024 * 1024;
+// Bodies of this size or less go out as they are: coding them would save
+// little and cost a round of zlib.
+constexpr size_t kGzipThreshold = 1024;
+// gzip-coded text files kept in memory for later requests, at most this
+// many and this many bytes in all.
+constexpr size_t kGzipCacheFiles = 32;
+constexpr size_t kGzipCacheBytes = 16 * 1024 * 1024;
 // The response header never exceeds this.
 constexpr size_t kResponseHeaderSize = 256;
 constexpr int kDefaultIdleTimeoutSeconds = 60;

@@ -75,6 +75,11 @@ bool PathIdentity(const char* path, strFileIdentity* identity);
 // short name, the target where it was opened through a link. False when
 // the platform cannot tell.
 bool FileStoredPath(FileHandle file, char* path, size_t size);
+// When the file was last written, in the finest unit the platform keeps;
+// only ever compared for equality.
+bool FileModifiedTime(FileHandle file, int64_t* time);
+// Moves the file's position back to its first byte.
+bool FileRewind(FileHandle file);
 // Bytes read (may be fewer than asked at the end), < 0 on error.
 long FileRead(FileHandle file, char* buffer, size_t size);
 // Sends header (headerLength bytes) and then the next size bytes of file on

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "AcceptEncoding.h"
 #include "TextCodec.h"
 
 namespace portavex {
@@ -41,6 +42,7 @@ void ParseRequest(char* view, strRequest* request) {
     // Line breaks before the request line are empty lines; it ends at the
     // next one.
     view += std::strspn(view, kLineBreaks);
+    request->acceptsGzip = RequestAcceptsGzip(view);
     view[std::strcspn(view, kLineBreaks)] = '\0';
     char* protocol = std::strstr(view, kProtocolMark);
     if (protocol == nullptr) return;

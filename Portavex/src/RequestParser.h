@@ -11,6 +11,7 @@ struct strRequest {
     char* resource;    // decoded path after "GET /", cut at the first '?'
     char* query;       // raw text after that '?'; null when there is none
     bool badEncoding;  // the path decodes to a NUL byte
+    bool acceptsGzip;  // Accept-Encoding allows a gzip-coded answer
 };
 
 // view: a request line and header lines, terminated; the request line is

@@ -62,7 +62,7 @@ bool IsKnownResult(int result) {
 }
 
 size_t FormatHeader(char* out, eRequestResult status, bool origin, uint64_t length,
-                    const char* extension) {
+                    const char* extension, eBodyCoding coding) {
     strHeaderWriter header = {out, 0};
     header.Add("HTTP/1.1 %s\r\nX-Powered-By: %s\r\n", HttpStatus(status), kPoweredBy);
     if (length > 0) {
@@ -73,13 +73,16 @@ size_t FormatHeader(char* out, eRequestResult status, bool origin, uint64_t leng
         header.Add("Content-Length: 0\r\n");
     }
     if (origin) header.Add("Access-Control-Allow-Origin: *\r\n");
+    if (length > 0 && coding == CodingGzip) header.Add("Content-Encoding: gzip\r\n");
+    if (length > 0 && coding != CodingFixed) header.Add("Vary: Accept-Encoding\r\n");
     header.Add("\r\n");
     return header.length;
 }
 
 bool SendAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
-                size_t length, const char* extension) {
-    size_t headerLength = FormatHeader(channel.header, status, channel.origin, length, extension);
+                size_t length, const char* extension, eBodyCoding coding) {
+    size_t headerLength =
+        FormatHeader(channel.header, status, channel.origin, length, extension, coding);
     return SendGathered(channel.socket, channel.header, headerLength, body, length, false);
 }
 

@@ -4,6 +4,8 @@
 // sends files best.
 #pragma once
 
+#include "Compression.h"
+#include "GzipFileCache.h"
 #include "HiddenFiles.h"
 #include "Limits.h"
 #include "Response.h"
@@ -11,11 +13,14 @@
 namespace portavex {
 
 // Where files come from: rootDirectory ("" when the server serves no files)
-// and defaultDocument ("" for none), the files that are never served.
+// and defaultDocument ("" for none), the files that are never served, and
+// where text files of at most gzipLimit bytes are kept gzip-coded.
 struct strFileRoot {
     const char* rootDirectory;
     const char* defaultDocument;
     const HiddenFiles* hidden;
+    GzipFileCache* gzipFiles;
+    uint64_t gzipLimit;
 };
 
 // Working storage of a file answer: the combined path and one chunk of the
@@ -26,8 +31,12 @@ struct strFileBuffers {
 };
 
 // Answers the request for resource (the decoded path after the first "/").
-// True when the whole file was sent and the connection may stay open.
+// A text file (.html, .htm, .json, .css, .js, .svg, .txt) says that its
+// coding depends on Accept-Encoding; one of more than kGzipThreshold bytes
+// and at most root.gzipLimit goes gzip-coded through gzip, the connection's
+// encoder, when the request allows it (gzip not null). True when the whole
+// file was sent and the connection may stay open.
 bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const char* resource,
-               strFileBuffers* buffers);
+               strFileBuffers* buffers, GzipEncoder* gzip);
 
 }  // namespace portavex

@@ -40,6 +40,16 @@ eRequestResult ScriptedCallback(char* resource, char* parameters, char* results,
         *resultsLength = resultsSize;
         return Ok;
     }
+    if (name.compare(0, 4, "text") == 0) {
+        const size_t length = std::stoul(name.substr(4));
+        std::string text;
+        for (int i = 0; text.size() < length; i++) {
+            text += "{\"n\":" + std::to_string(i) + ",\"v\":" + std::to_string(i * 37 % 101) + "},";
+        }
+        text.resize(length);
+        *resultsLength = Reply(results, resultsSize, text);
+        return Ok;
+    }
     if (name == "overlong") {
         *resultsLength = resultsSize + 1;
         return Ok;

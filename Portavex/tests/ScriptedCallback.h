@@ -21,6 +21,7 @@ extern strCallbackLog callbackLog;
 //   r<digit>    that result, body {"r":<digit>}
 //   empty       Ok, no body
 //   big         Ok, the whole results buffer
+//   text<n>     Ok, n bytes of JSON-like text (cut to the buffer)
 //   overlong    Ok with a length beyond the buffer
 //   slow        Ok after 100 ms, counting concurrent calls
 //   block       Ok once callbackLog.release is set

@@ -21,6 +21,7 @@ using Clock = std::chrono::steady_clock;
 
 const std::string kPoweredBy = "X-Powered-By: QUELM\r\n";
 const std::string kAllowOrigin = "Access-Control-Allow-Origin: *\r\n";
+const std::string kVary = "Vary: Accept-Encoding\r\n";
 
 std::string StatusLine(const std::string& status) {
     return "HTTP/1.1 " + status + "\r\n";
@@ -29,7 +30,8 @@ std::string StatusLine(const std::string& status) {
 std::string JsonAnswer(const std::string& status, const std::string& body,
                        const std::string& extra = "") {
     return StatusLine(status) + kPoweredBy + "Content-Type: " + RegisteredType(".json") +
-           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extra + "\r\n" + body;
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extra + kVary + "\r\n" +
+           body;
 }
 
 long long MillisecondsSince(Clock::time_point start) {

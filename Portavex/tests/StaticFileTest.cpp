@@ -19,9 +19,12 @@ const std::string kPoweredBy = "X-Powered-By: QUELM\r\n";
 const std::string kNotFound = "HTTP/1.1 404 NOT FOUND\r\n" + kPoweredBy + "\r\n";
 const std::string kSecret = "password=very-secret";
 
-std::string FileAnswer(const std::string& type, const std::string& body) {
+// The answer for a file; one of a text type says that its coding depends on
+// Accept-Encoding.
+std::string FileAnswer(const std::string& type, const std::string& body, bool text = true) {
     return "HTTP/1.1 200 OK\r\n" + kPoweredBy + "Content-Type: " + type +
-           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" +
+           (text ? "Vary: Accept-Encoding\r\n" : "") + "\r\n" + body;
 }
 
 class StaticFileTest : public ::testing::Test {
@@ -44,9 +47,9 @@ class StaticFileTest : public ::testing::Test {
     }
 
     // Serves a one-byte file called name and checks the type it goes with.
-    void ExpectServedAs(const std::string& name, const std::string& type) {
+    void ExpectServedAs(const std::string& name, const std::string& type, bool text = false) {
         folder.Write("root/" + name, "x");
-        EXPECT_EQ(FileAnswer(type, "x"), Fetch("/" + name)) << name;
+        EXPECT_EQ(FileAnswer(type, "x", text), Fetch("/" + name)) << name;
     }
 
     std::filesystem::path Root() const { return folder.Path() / "root"; }
@@ -120,8 +123,8 @@ TEST_F(StaticFileTest, TypesComeFromTheRegistry) {
 }
 #else
 TEST_F(StaticFileTest, TypesComeFromMimeTypes) {
-    ExpectServedAs("data.json", "application/json");
-    ExpectServedAs("PAGE.HTM", "text/html");
+    ExpectServedAs("data.json", "application/json", true);
+    ExpectServedAs("PAGE.HTM", "text/html", true);
     // Its registered type is longer than 31 characters.
     ExpectServedAs("letter.docx", "application/unknown");
 }

@@ -1,0 +1,132 @@
+#include "AcceptEncoding.h"
+
+#include <cstring>
+
+#include "TextCodec.h"
+
+namespace portavex {
+
+namespace {
+
+const char kFieldName[] = "accept-encoding:";
+constexpr size_t kFieldNameLength = sizeof(kFieldName) - 1;
+const char kLineBreaks[] = "\r\n";
+// Weights are kept in thousandths, the finest a weight can state.
+constexpr int kFullWeight = 1000;
+constexpr int kWeightDigits = 3;
+// No element of the kind seen yet.
+constexpr int kNotNamed = -1;
+
+// A piece of a header value: [begin, end).
+struct strSpan {
+    const char* begin;
+    const char* end;
+};
+
+// The heaviest weights given so far to gzip (also as "x-gzip") and to "*".
+struct strCodingWeights {
+    int gzip = kNotNamed;
+    int any = kNotNamed;
+};
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+strSpan Trim(strSpan span) {
+    while (span.begin < span.end && IsBlank(span.begin[0])) span.begin++;
+    while (span.end > span.begin && IsBlank(span.end[-1])) span.end--;
+    return span;
+}
+
+// Whether span is lowerName (in lower case) in any letter case.
+bool SpanIs(strSpan span, const char* lowerName) {
+    const size_t length = std::strlen(lowerName);
+    if (static_cast<size_t>(span.end - span.begin) != length) return false;
+    for (size_t i = 0; i < length; i++) {
+        if (AsciiLower(span.begin[i]) != lowerName[i]) return false;
+    }
+    return true;
+}
+
+// The piece of span before the first separator, and span moved past it.
+strSpan TakeUntil(strSpan* span, char separator) {
+    const char* stop = span->begin;
+    while (stop < span->end && *stop != separator) stop++;
+    strSpan piece = {span->begin, stop};
+    span->begin = stop < span->end ? stop + 1 : stop;
+    return piece;
+}
+
+// A weight: "0" or "1", optionally a dot and up to three digits, at most 1.
+// In thousandths; kNotNamed when malformed.
+int ParseWeight(strSpan text) {
+    if (text.begin == text.end || (text.begin[0] != '0' && text.begin[0] != '1')) {
+        return kNotNamed;
+    }
+    int weight = (text.begin[0] - '0') * kFullWeight;
+    const char* p = text.begin + 1;
+    if (p == text.end) return weight;
+    if (*p++ != '.' || text.end - p > kWeightDigits) return kNotNamed;
+    int scale = kFullWeight;
+    for (; p < text.end; p++) {
+        if (*p < '0' || *p > '9') return kNotNamed;
+        scale /= 10;
+        weight += (*p - '0') * scale;
+    }
+    return weight <= kFullWeight ? weight : kNotNamed;
+}
+
+// The weight of a list element after its coding: the value of its "q"
+// parameter, or full weight without one.
+int ElementWeight(strSpan parameters) {
+    int weight = kFullWeight;
+    while (parameters.begin < parameters.end) {
+        strSpan parameter = TakeUntil(&parameters, ';');
+        strSpan name = Trim(TakeUntil(&parameter, '='));
+        if (SpanIs(name, "q")) weight = ParseWeight(Trim(parameter));
+    }
+    return weight;
+}
+
+void ReadList(strSpan value, strCodingWeights* weights) {
+    while (value.begin < value.end) {
+        strSpan element = TakeUntil(&value, ',');
+        strSpan coding = Trim(TakeUntil(&element, ';'));
+        int weight = ElementWeight(element);
+        if (SpanIs(coding, "gzip") || SpanIs(coding, "x-gzip")) {
+            if (weight > weights->gzip) weights->gzip = weight;
+        } else if (SpanIs(coding, "*")) {
+            if (weight > weights->any) weights->any = weight;
+        }
+    }
+}
+
+bool Allows(const strCodingWeights& weights) {
+    if (weights.gzip != kNotNamed) return weights.gzip > 0;
+    return weights.any > 0;
+}
+
+}  // namespace
+
+bool AcceptEncodingAllowsGzip(const char* value, size_t length) {
+    strCodingWeights weights;
+    ReadList({value, value + length}, &weights);
+    return Allows(weights);
+}
+
+bool RequestAcceptsGzip(const char* request) {
+    strCodingWeights weights;
+    // The request line is no header line.
+    const char* line = request + std::strcspn(request, kLineBreaks);
+    while (*line != '\0') {
+        line += std::strspn(line, kLineBreaks);
+        const size_t length = std::strcspn(line, kLineBreaks);
+        strSpan name = {line, line + (length < kFieldNameLength ? length : kFieldNameLength)};
+        if (SpanIs(name, kFieldName)) ReadList({name.end, line + length}, &weights);
+        line += length;
+    }
+    return Allows(weights);
+}
+
+}  // namespace portavex
