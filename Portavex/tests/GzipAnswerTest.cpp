@@ -99,14 +99,12 @@ TEST_F(GzipAnswerTest, OnlyAcceptEncodingThatAllowsGzipGetsIt) {
         std::string headers;
         bool coded;
     } cases[] = {
-        {"Accept-Encoding: gzip\r\n", true},
-        {"accept-encoding: x-gzip\r\n", true},
+        // The whole table of values is AcceptEncodingTest's; these show
+        // that the request's header lines reach the decision.
+        {"accept-encoding: br;q=1, x-gzip;q=0.2\r\n", true},
         {"Accept-Encoding: *\r\n", true},
-        {"Accept-Encoding: br;q=1, gzip;q=0.2\r\n", true},
         {"Accept-Encoding: gzip;q=0\r\n", false},
         {"Accept-Encoding: identity\r\n", false},
-        {"Accept-Encoding: *;q=0\r\n", false},
-        {"Accept-Encoding: deflate, br\r\n", false},
         {"", false},
     };
     for (const auto& c : cases) {
