@@ -10,6 +10,7 @@
 #include "AcceptEncoding.h"
 #include "Compression.h"
 #include "FuzzCheck.h"
+#include "RequestParser.h"
 
 using namespace portavex;
 
@@ -92,9 +93,13 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, size_t size) {
     const std::string value(reinterpret_cast<const char*>(data), size);
     // Header values hold no line breaks or NUL bytes.
     if (value.find_first_of(std::string("\r\n\0", 3)) == std::string::npos) {
-        FUZZ_CHECK(AcceptEncodingAllowsGzip(value.data(), value.size()) == Allows(value));
-        const std::string request = "GET / HTTP/1.1\r\nAccept-Encoding:" + value + "\r\n";
-        FUZZ_CHECK(RequestAcceptsGzip(request.c_str()) == Allows(value));
+        strCodingWeights weights;
+        ReadAcceptEncoding(value.data(), value.size(), &weights);
+        FUZZ_CHECK(AllowsGzip(weights) == Allows(value));
+        std::string view = "GET / HTTP/1.1\r\nAccept-Encoding:" + value + "\r\n";
+        strRequest request;
+        ParseRequest(&view[0], &request);
+        FUZZ_CHECK(AllowsGzip(request.codings) == Allows(value));
     }
     CheckRoundTrip(value);
     return 0;

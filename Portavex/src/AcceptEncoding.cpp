@@ -8,25 +8,14 @@ namespace portavex {
 
 namespace {
 
-const char kFieldName[] = "accept-encoding:";
-constexpr size_t kFieldNameLength = sizeof(kFieldName) - 1;
-const char kLineBreaks[] = "\r\n";
 // Weights are kept in thousandths, the finest a weight can state.
 constexpr int kFullWeight = 1000;
 constexpr int kWeightDigits = 3;
-// No element of the kind seen yet.
-constexpr int kNotNamed = -1;
 
 // A piece of a header value: [begin, end).
 struct strSpan {
     const char* begin;
     const char* end;
-};
-
-// The heaviest weights given so far to gzip (also as "x-gzip") and to "*".
-struct strCodingWeights {
-    int gzip = kNotNamed;
-    int any = kNotNamed;
 };
 
 bool IsBlank(char c) {
@@ -59,22 +48,22 @@ strSpan TakeUntil(strSpan* span, char separator) {
 }
 
 // A weight: "0" or "1", optionally a dot and up to three digits, at most 1.
-// In thousandths; kNotNamed when malformed.
+// In thousandths; kCodingNotNamed when malformed.
 int ParseWeight(strSpan text) {
     if (text.begin == text.end || (text.begin[0] != '0' && text.begin[0] != '1')) {
-        return kNotNamed;
+        return kCodingNotNamed;
     }
     int weight = (text.begin[0] - '0') * kFullWeight;
     const char* p = text.begin + 1;
     if (p == text.end) return weight;
-    if (*p++ != '.' || text.end - p > kWeightDigits) return kNotNamed;
+    if (*p++ != '.' || text.end - p > kWeightDigits) return kCodingNotNamed;
     int scale = kFullWeight;
     for (; p < text.end; p++) {
-        if (*p < '0' || *p > '9') return kNotNamed;
+        if (*p < '0' || *p > '9') return kCodingNotNamed;
         scale /= 10;
         weight += (*p - '0') * scale;
     }
-    return weight <= kFullWeight ? weight : kNotNamed;
+    return weight <= kFullWeight ? weight : kCodingNotNamed;
 }
 
 // The weight of a list element after its coding: the value of its "q"
@@ -89,9 +78,12 @@ int ElementWeight(strSpan parameters) {
     return weight;
 }
 
-void ReadList(strSpan value, strCodingWeights* weights) {
-    while (value.begin < value.end) {
-        strSpan element = TakeUntil(&value, ',');
+}  // namespace
+
+void ReadAcceptEncoding(const char* value, size_t length, strCodingWeights* weights) {
+    strSpan list = {value, value + length};
+    while (list.begin < list.end) {
+        strSpan element = TakeUntil(&list, ',');
         strSpan coding = Trim(TakeUntil(&element, ';'));
         int weight = ElementWeight(element);
         if (SpanIs(coding, "gzip") || SpanIs(coding, "x-gzip")) {
@@ -102,31 +94,9 @@ void ReadList(strSpan value, strCodingWeights* weights) {
     }
 }
 
-bool Allows(const strCodingWeights& weights) {
-    if (weights.gzip != kNotNamed) return weights.gzip > 0;
+bool AllowsGzip(const strCodingWeights& weights) {
+    if (weights.gzip != kCodingNotNamed) return weights.gzip > 0;
     return weights.any > 0;
-}
-
-}  // namespace
-
-bool AcceptEncodingAllowsGzip(const char* value, size_t length) {
-    strCodingWeights weights;
-    ReadList({value, value + length}, &weights);
-    return Allows(weights);
-}
-
-bool RequestAcceptsGzip(const char* request) {
-    strCodingWeights weights;
-    // The request line is no header line.
-    const char* line = request + std::strcspn(request, kLineBreaks);
-    while (*line != '\0') {
-        line += std::strspn(line, kLineBreaks);
-        const size_t length = std::strcspn(line, kLineBreaks);
-        strSpan name = {line, line + (length < kFieldNameLength ? length : kFieldNameLength)};
-        if (SpanIs(name, kFieldName)) ReadList({name.end, line + length}, &weights);
-        line += length;
-    }
-    return Allows(weights);
 }
 
 }  // namespace portavex

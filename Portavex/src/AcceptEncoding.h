@@ -7,15 +7,24 @@
 
 namespace portavex {
 
-// Whether one Accept-Encoding value (length bytes) allows gzip: "gzip" or
-// "x-gzip" (any letter case) with a weight above 0, or, when neither is
-// named, "*" with a weight above 0. A named gzip with weight 0 refuses it
-// whatever "*" says. An element with a malformed weight counts as absent.
-bool AcceptEncodingAllowsGzip(const char* value, size_t length);
+// No element of the kind seen yet.
+constexpr int kCodingNotNamed = -1;
 
-// Whether the header lines of request (a request line and its header lines,
-// as received, terminated) allow gzip. Several Accept-Encoding lines count
-// as one list. Lines end at every CR or LF.
-bool RequestAcceptsGzip(const char* request);
+// The heaviest weights (in thousandths) the Accept-Encoding lines of a
+// request have given so far to gzip (also as "x-gzip") and to "*".
+struct strCodingWeights {
+    int gzip = kCodingNotNamed;
+    int any = kCodingNotNamed;
+};
+
+// Adds one Accept-Encoding value (length bytes) to weights, so that several
+// lines count as one list. An element with a malformed weight counts as
+// absent.
+void ReadAcceptEncoding(const char* value, size_t length, strCodingWeights* weights);
+
+// Whether weights allow gzip: "gzip" or "x-gzip" (any letter case) with a
+// weight above 0, or, when neither is named, "*" with a weight above 0. A
+// named gzip with weight 0 refuses it whatever "*" says.
+bool AllowsGzip(const strCodingWeights& weights);
 
 }  // namespace portavex

@@ -43,7 +43,7 @@ bool ServeApi(const strAnswerChannel& channel, const strApiSettings& api, char* 
     eRequestResult status = static_cast<eRequestResult>(result);
     bool sent = SendResults(channel, status, results, length, gzip);
     delete[] results;
-    return sent && status == Ok;
+    return sent && KeepsConnection(channel, status);
 }
 
 }  // namespace portavex

@@ -21,8 +21,8 @@ struct strApiSettings {
 // body says that its coding depends on Accept-Encoding; one of more than
 // kGzipThreshold bytes goes gzip-coded through gzip, the connection's
 // encoder, when the request allows it (gzip not null) and that makes it
-// smaller. True when the answer was Ok and went out whole, so the
-// connection may stay open.
+// smaller. True when the answer was Ok and went out whole and the request
+// did not ask for the close, so the connection may stay open.
 bool ServeApi(const strAnswerChannel& channel, const strApiSettings& api, char* resource,
               char* query, char* parameters, GzipEncoder* gzip);
 

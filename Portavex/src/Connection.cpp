@@ -68,21 +68,23 @@ eReadResult ReadRequest(strConnection& connection) {
     }
 }
 
-// Where the answer to the request the framer holds goes.
-strAnswerChannel ChannelOf(strConnection& connection) {
-    return {connection.socket, connection.buffers->framer.HasOrigin(), connection.buffers->header};
+// Where the answer to the request the framer holds goes, and what the
+// request asked of the connection.
+strAnswerChannel ChannelOf(strConnection& connection, eConnectionFate fate) {
+    return {connection.socket, connection.buffers->framer.HasOrigin(), connection.buffers->header,
+            fate};
 }
 
 // Answers one complete request: the API or a file. True when the connection
 // stays open.
 bool Answer(strConnection& connection) {
-    const strAnswerChannel channel = ChannelOf(connection);
     strRequest request;
     ParseRequest(connection.buffers->framer.View(), &request);
+    const strAnswerChannel channel = ChannelOf(connection, FateOf(request));
     if (request.method != MethodGet) return SendError(channel, NotImplemented);
     if (request.badEncoding) return SendError(channel, BadRequest);
     const strServerSettings& settings = *connection.settings;
-    GzipEncoder* gzip = request.acceptsGzip ? &connection.buffers->gzip : nullptr;
+    GzipEncoder* gzip = AllowsGzip(request.codings) ? &connection.buffers->gzip : nullptr;
     if (std::strncmp(request.resource, kApiPrefix, kApiPrefixLength) == 0) {
         const strApiSettings api = {settings.callback, settings.resultsSize};
         return ServeApi(channel, api, request.resource, request.query,
@@ -91,7 +93,7 @@ bool Answer(strConnection& connection) {
     const strFileRoot root = {settings.rootDirectory, settings.defaultDocument,
                               &connection.table->hiddenFiles, &connection.table->gzipFiles,
                               settings.resultsSize};
-    return ServeFile(channel, root, request.resource, &connection.buffers->file, gzip);
+    return ServeFile(channel, root, request, &connection.buffers->file, gzip);
 }
 
 // Ends the connection gracefully: the peer sees the end of the stream
@@ -108,7 +110,7 @@ void Linger(strConnection& connection) {
 void Serve(strConnection& connection) {
     for (;;) {
         eReadResult read = ReadRequest(connection);
-        if (read == ReadRefused) SendError(ChannelOf(connection), BadRequest);
+        if (read == ReadRefused) SendError(ChannelOf(connection, FateClose), BadRequest);
         if (read == ReadClosed) return;
         if (read != ReadComplete || !Answer(connection)) return Linger(connection);
         connection.buffers->framer.BeginRequest();

@@ -21,7 +21,6 @@ constexpr size_t kDescriptorLinkSize = 32;
 // The most one sendfile call is asked for (the kernel's own limit is just
 // under 2 GiB).
 constexpr uint64_t kSendFileStep = 1u << 30;
-constexpr int64_t kNanosecondsPerSecond = 1000000000;
 
 int Fd(FileHandle file) {
     return static_cast<int>(file);
@@ -90,18 +89,18 @@ bool FileIdentity(FileHandle file, strFileIdentity* identity) {
     return true;
 }
 
+bool FileModified(FileHandle file, strFileTime* modified) {
+    struct stat status;
+    if (fstat(Fd(file), &status) != 0) return false;
+    modified->seconds = static_cast<int64_t>(status.st_mtim.tv_sec);
+    modified->fraction = static_cast<uint32_t>(status.st_mtim.tv_nsec);
+    return true;
+}
+
 bool PathIdentity(const char* path, strFileIdentity* identity) {
     struct stat status;
     if (stat(path, &status) != 0) return false;
     *identity = IdentityOf(status);
-    return true;
-}
-
-bool FileModifiedTime(FileHandle file, int64_t* time) {
-    struct stat status;
-    if (fstat(Fd(file), &status) != 0) return false;
-    *time = static_cast<int64_t>(status.st_mtim.tv_sec) * kNanosecondsPerSecond +
-            status.st_mtim.tv_nsec;
     return true;
 }
 

@@ -9,6 +9,11 @@ namespace portavex {
 
 namespace {
 
+// File times count 100-nanosecond units from 1601-01-01, 11,644,473,600
+// seconds before 1970-01-01.
+constexpr uint64_t kFileTimeUnitsPerSecond = 10000000;
+constexpr uint64_t kSecondsFrom1601To1970 = 11644473600;
+
 HANDLE Handle(FileHandle file) {
     return reinterpret_cast<HANDLE>(file);
 }
@@ -43,6 +48,17 @@ bool FileIdentity(FileHandle file, strFileIdentity* identity) {
     return true;
 }
 
+bool FileModified(FileHandle file, strFileTime* modified) {
+    FILETIME written;
+    if (!GetFileTime(Handle(file), nullptr, nullptr, &written)) return false;
+    const uint64_t units =
+        (static_cast<uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+    modified->seconds = static_cast<int64_t>(units / kFileTimeUnitsPerSecond) -
+                        static_cast<int64_t>(kSecondsFrom1601To1970);
+    modified->fraction = static_cast<uint32_t>(units % kFileTimeUnitsPerSecond);
+    return true;
+}
+
 bool PathIdentity(const char* path, strFileIdentity* identity) {
     // Attributes only, shared in every way: an editor may replace or delete
     // the file meanwhile.
@@ -53,14 +69,6 @@ bool PathIdentity(const char* path, strFileIdentity* identity) {
     bool known = FileIdentity(reinterpret_cast<FileHandle>(handle), identity);
     CloseHandle(handle);
     return known;
-}
-
-bool FileModifiedTime(FileHandle file, int64_t* time) {
-    FILETIME written;
-    if (!GetFileTime(Handle(file), nullptr, nullptr, &written)) return false;
-    *time = static_cast<int64_t>((static_cast<uint64_t>(written.dwHighDateTime) << 32) |
-                                 written.dwLowDateTime);
-    return true;
 }
 
 bool FileRewind(FileHandle file) {

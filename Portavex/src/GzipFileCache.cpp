@@ -26,7 +26,8 @@ GzipMember GzipFileCache::Find(const strFileVersion& version) {
     std::lock_guard<std::mutex> guard(lock);
     strEntry* entry = EntryOf(version.identity);
     if (entry == nullptr || entry->version.size != version.size ||
-        entry->version.modified != version.modified) {
+        entry->version.modified.seconds != version.modified.seconds ||
+        entry->version.modified.fraction != version.modified.fraction) {
         return nullptr;
     }
     entry->lastUse = ++useCount;

@@ -18,7 +18,7 @@ namespace portavex {
 struct strFileVersion {
     strFileIdentity identity;
     uint64_t size;
-    int64_t modified;  // FileModifiedTime
+    strFileTime modified;  // FileModified
 };
 
 // The coded form of a file version. Empty when gzip would not make the file

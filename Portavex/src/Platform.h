@@ -66,6 +66,15 @@ using FileHandle = std::intptr_t;
 bool FileOpen(const char* path, FileHandle* file);
 bool FileSize(FileHandle file, uint64_t* size);
 bool FileIdentity(FileHandle file, strFileIdentity* identity);
+// When a file was last written: seconds since 1970-01-01 UTC and the
+// finer part the platform keeps, in its own unit (nanoseconds on Linux,
+// 100-nanosecond steps on Windows), so that two writes within one second
+// still differ.
+struct strFileTime {
+    int64_t seconds;
+    uint32_t fraction;
+};
+bool FileModified(FileHandle file, strFileTime* modified);
 // The identity of the file that path names now, without opening it for
 // reading and without keeping anyone from replacing or deleting it. False
 // when nothing is there.
@@ -75,9 +84,6 @@ bool PathIdentity(const char* path, strFileIdentity* identity);
 // short name, the target where it was opened through a link. False when
 // the platform cannot tell.
 bool FileStoredPath(FileHandle file, char* path, size_t size);
-// When the file was last written, in the finest unit the platform keeps;
-// only ever compared for equality.
-bool FileModifiedTime(FileHandle file, int64_t* time);
 // Moves the file's position back to its first byte.
 bool FileRewind(FileHandle file);
 // Bytes read (may be fewer than asked at the end), < 0 on error.

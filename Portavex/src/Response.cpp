@@ -13,9 +13,11 @@ namespace portavex {
 namespace {
 
 const char* const kStatusLines[] = {
-    "200 OK",        "400 BAD REQUEST",           "401 UNAUTHORIZED",
-    "404 NOT FOUND", "500 INTERNAL SERVER ERROR", "501 NOT IMPLEMENTED"};
-constexpr int kStatusCount = sizeof(kStatusLines) / sizeof(kStatusLines[0]);
+    "200 OK",          "400 BAD REQUEST",           "401 UNAUTHORIZED",
+    "404 NOT FOUND",   "500 INTERNAL SERVER ERROR", "501 NOT IMPLEMENTED",
+    "304 NOT MODIFIED"};
+static_assert(sizeof(kStatusLines) / sizeof(kStatusLines[0]) == NotModified + 1,
+              "a status line for every answer");
 const char kUnknownContentType[] = "application/unknown";
 
 // The compiler checks every header format against its arguments.
@@ -58,12 +60,16 @@ void ContentTypeFor(const char* extension, char* type) {
 }  // namespace
 
 bool IsKnownResult(int result) {
-    return result >= 0 && result < kStatusCount;
+    return result >= Ok && result <= NotImplemented;
 }
 
-size_t FormatHeader(char* out, eRequestResult status, bool origin, uint64_t length,
-                    const char* extension, eBodyCoding coding) {
-    strHeaderWriter header = {out, 0};
+bool KeepsConnection(const strAnswerChannel& channel, eRequestResult status) {
+    return (status == Ok || status == NotModified) && channel.fate != FateClose;
+}
+
+size_t FormatHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
+                    const char* extension, eBodyCoding coding, const char* lines) {
+    strHeaderWriter header = {channel.header, 0};
     header.Add("HTTP/1.1 %s\r\nX-Powered-By: %s\r\n", HttpStatus(status), kPoweredBy);
     if (length > 0) {
         char type[kContentTypeSize];
@@ -72,17 +78,26 @@ size_t FormatHeader(char* out, eRequestResult status, bool origin, uint64_t leng
     } else if (status == Ok) {
         header.Add("Content-Length: 0\r\n");
     }
-    if (origin) header.Add("Access-Control-Allow-Origin: *\r\n");
-    if (length > 0 && coding == CodingGzip) header.Add("Content-Encoding: gzip\r\n");
-    if (length > 0 && coding != CodingFixed) header.Add("Vary: Accept-Encoding\r\n");
+    if (channel.origin) header.Add("Access-Control-Allow-Origin: *\r\n");
+    if (coding == CodingGzip && length > 0) header.Add("Content-Encoding: gzip\r\n");
+    // A body that could go coded varies, and so does the answer that stands
+    // for one.
+    if (coding != CodingFixed && (length > 0 || status == NotModified)) {
+        header.Add("Vary: Accept-Encoding\r\n");
+    }
+    header.Add("%s", lines);
+    if (!KeepsConnection(channel, status)) {
+        header.Add("Connection: close\r\n");
+    } else if (channel.fate == FateKeepAnnounced) {
+        header.Add("Connection: keep-alive\r\n");
+    }
     header.Add("\r\n");
     return header.length;
 }
 
 bool SendAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
-                size_t length, const char* extension, eBodyCoding coding) {
-    size_t headerLength =
-        FormatHeader(channel.header, status, channel.origin, length, extension, coding);
+                size_t length, const char* extension, eBodyCoding coding, const char* lines) {
+    size_t headerLength = FormatHeader(channel, status, length, extension, coding, lines);
     return SendGathered(channel.socket, channel.header, headerLength, body, length, false);
 }
 

@@ -6,6 +6,7 @@
 
 #include "Platform.h"
 #include "Portavex.h"
+#include "RequestParser.h"
 
 namespace portavex {
 
@@ -20,30 +21,44 @@ enum eBodyCoding {
 // Whether result is one of eRequestResult's, which have status lines.
 bool IsKnownResult(int result);
 
-// Writes the header of an answer into out (kResponseHeaderSize bytes) and returns its
-// length. A body (length > 0) gets Content-Type, from the type registered for
-// extension, and Content-Length. An Ok answer without body gets
-// "Content-Length: 0", since the connection stays open after it; other
-// answers without body end with the connection. origin adds the
-// cross-origin line. coding adds its lines to an answer with a body, after
-// the others.
-size_t FormatHeader(char* out, eRequestResult status, bool origin, uint64_t length,
-                    const char* extension, eBodyCoding coding = CodingFixed);
+// The library's own answer to a request whose cached copy is still good; it
+// has a status line of its own after those of eRequestResult.
+constexpr eRequestResult NotModified = static_cast<eRequestResult>(NotImplemented + 1);
 
 // Where one answer goes: the connection's socket, whether the request being
-// answered carried an Origin header, and room for the header
-// (kResponseHeaderSize bytes).
+// answered carried an Origin header, room for the header
+// (kResponseHeaderSize bytes), and what the request asked of the connection.
 struct strAnswerChannel {
     Socket socket;
     bool origin;
     char* header;
+    eConnectionFate fate;
 };
+
+// Whether the connection stays open after an answer of status on channel.
+bool KeepsConnection(const strAnswerChannel& channel, eRequestResult status);
+
+// Writes the header of an answer on channel into channel.header and returns
+// its length. A body (length > 0) gets Content-Type, from the type
+// registered for extension, and Content-Length. An Ok answer without body
+// gets "Content-Length: 0", since the connection stays open after it; other
+// answers without body end with the connection. The request's Origin header
+// adds the cross-origin line. Then, in this order: "Content-Encoding: gzip"
+// when coding is CodingGzip and there is a body; "Vary: Accept-Encoding"
+// for any coding but CodingFixed, with a body or on a NotModified answer; lines
+// (whole header lines, "" for none: a file's validators); and, when the
+// connection ends after the answer, "Connection: close", or, when an
+// HTTP/1.0 request asked to keep it, "Connection: keep-alive".
+size_t FormatHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
+                    const char* extension, eBodyCoding coding = CodingFixed,
+                    const char* lines = "");
 
 // Sends an answer: its header (FormatHeader) and body (length bytes; null
 // when length is 0) gathered into one send. False when the connection
 // failed on the way.
 bool SendAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
-                size_t length, const char* extension, eBodyCoding coding = CodingFixed);
+                size_t length, const char* extension, eBodyCoding coding = CodingFixed,
+                const char* lines = "");
 
 // Sends an answer without body, after which the connection is closed.
 // Returns false, the answer's verdict on the connection: it does not stay

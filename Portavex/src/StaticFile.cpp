@@ -6,6 +6,7 @@
 #include "FileName.h"
 #include "Platform.h"
 #include "TextCodec.h"
+#include "Validators.h"
 
 namespace portavex {
 
@@ -46,52 +47,97 @@ GzipMember CompressFile(FileHandle file, uint64_t size, char* chunk, GzipEncoder
     return std::make_shared<const std::string>(gzip->Data(), gzip->Length());
 }
 
-// The gzip member of the file as it is now, from the cache or made and
-// stored there.
-GzipMember CodedFile(GzipFileCache* cache, FileHandle file, uint64_t size, char* chunk,
-                     GzipEncoder* gzip) {
-    strFileVersion version;
-    version.size = size;
-    if (!FileIdentity(file, &version.identity) || !FileModifiedTime(file, &version.modified)) {
-        return nullptr;
-    }
+// The gzip member of the next version.size bytes of file, from the cache or
+// made and stored there.
+GzipMember CodedFile(GzipFileCache* cache, const strFileVersion& version, FileHandle file,
+                     char* chunk, GzipEncoder* gzip) {
     GzipMember member = cache->Find(version);
     if (member != nullptr) return member;
-    member = CompressFile(file, size, chunk, gzip);
+    member = CompressFile(file, version.size, chunk, gzip);
     cache->Store(version, member);
     return member;
 }
 
-// Sends the file as it is, from its first byte.
-bool SendPlainFile(const strAnswerChannel& channel, FileHandle file, uint64_t size,
-                   const char* extension, eBodyCoding coding, strFileBuffers* buffers) {
-    const size_t headerLength =
-        FormatHeader(channel.header, Ok, channel.origin, size, extension, coding);
-    return FileSend(file, size, channel.socket, channel.header, headerLength, buffers->chunk,
-                    kFileChunkSize);
+// An open file to answer with, as it is now.
+struct strOpenFile {
+    FileHandle handle;
+    strFileVersion version;
+    const char* extension;
+};
+
+// How the file goes out: its coding, and the body when that is CodingGzip.
+struct strFileCoding {
+    eBodyCoding coding;
+    GzipMember member;
+};
+
+// Chooses how file goes out to a request that allows gzip when gzip is not
+// null, leaving the file at its first byte. False when it cannot be read.
+bool ChooseCoding(const strFileRoot& root, const strOpenFile& file, strFileBuffers* buffers,
+                  GzipEncoder* gzip, strFileCoding* choice) {
+    const uint64_t size = file.version.size;
+    choice->coding = IsTextExtension(file.extension) ? CodingIdentity : CodingFixed;
+    if (choice->coding == CodingFixed || gzip == nullptr || size <= kGzipThreshold ||
+        size > root.gzipLimit) {
+        return true;
+    }
+    choice->member = CodedFile(root.gzipFiles, file.version, file.handle, buffers->chunk, gzip);
+    if (choice->member != nullptr && !choice->member->empty()) {
+        choice->coding = CodingGzip;
+        return true;
+    }
+    return FileRewind(file.handle);
 }
 
-bool SendFile(const strAnswerChannel& channel, const strFileRoot& root, FileHandle file,
-              uint64_t size, const char* extension, strFileBuffers* buffers, GzipEncoder* gzip) {
-    if (!IsTextExtension(extension)) {
-        return SendPlainFile(channel, file, size, extension, CodingFixed, buffers);
+bool ReadVersion(FileHandle file, strFileVersion* version) {
+    return FileSize(file, &version->size) && version->size < kFileSizeLimit &&
+           FileIdentity(file, &version->identity) && FileModified(file, &version->modified);
+}
+
+bool SendNotModified(const strAnswerChannel& channel, eBodyCoding coding,
+                     const strFileValidators& validators) {
+    const size_t headerLength = FormatHeader(channel, NotModified, 0, "", coding, validators.lines);
+    return SendAll(channel.socket, channel.header, headerLength) &&
+           KeepsConnection(channel, NotModified);
+}
+
+bool SendFile(const strAnswerChannel& channel, const strOpenFile& file, const strFileCoding& choice,
+              const strFileValidators& validators, strFileBuffers* buffers) {
+    if (choice.coding == CodingGzip) {
+        return SendAnswer(channel, Ok, choice.member->data(), choice.member->size(), file.extension,
+                          CodingGzip, validators.lines);
     }
-    if (gzip != nullptr && size > kGzipThreshold && size <= root.gzipLimit) {
-        GzipMember member = CodedFile(root.gzipFiles, file, size, buffers->chunk, gzip);
-        if (member != nullptr && !member->empty()) {
-            return SendAnswer(channel, Ok, member->data(), member->size(), extension, CodingGzip);
-        }
-        if (!FileRewind(file)) return SendError(channel, ServiceError);
+    const size_t headerLength = FormatHeader(channel, Ok, file.version.size, file.extension,
+                                             choice.coding, validators.lines);
+    return FileSend(file.handle, file.version.size, channel.socket, channel.header, headerLength,
+                    buffers->chunk, kFileChunkSize);
+}
+
+// Answers request with file: "304 NOT MODIFIED" when the request's copy is
+// the answer it would get, else that answer. True when the connection may
+// stay open.
+bool AnswerWithFile(const strAnswerChannel& channel, const strFileRoot& root,
+                    const strRequest& request, const strOpenFile& file, strFileBuffers* buffers,
+                    GzipEncoder* gzip) {
+    strFileCoding choice;
+    if (!ChooseCoding(root, file, buffers, gzip, &choice)) {
+        return SendError(channel, ServiceError);
     }
-    return SendPlainFile(channel, file, size, extension, CodingIdentity, buffers);
+    strFileValidators validators;
+    MakeValidators(file.version.identity, file.version.size, file.version.modified,
+                   choice.coding == CodingGzip, &validators);
+    if (IsCopyCurrent(validators, request.ifNoneMatch, request.ifModifiedSince)) {
+        return SendNotModified(channel, choice.coding, validators);
+    }
+    return SendFile(channel, file, choice, validators, buffers) && KeepsConnection(channel, Ok);
 }
 
 }  // namespace
 
-bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const char* resource,
+bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const strRequest& request,
                strFileBuffers* buffers, GzipEncoder* gzip) {
     if (root.rootDirectory[0] == '\0') return SendError(channel, NotImplemented);
-    const char* name = resource;
+    const char* name = request.resource;
     if (name[0] == '\0') {
         name = root.defaultDocument;
         if (name[0] == '\0') return SendError(channel, NotFound);
@@ -102,20 +148,19 @@ bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const c
     if (!CombinePath(path, kPathSize, root.rootDirectory, name)) {
         return SendError(channel, ServiceError);
     }
-    FileHandle file;
-    if (!FileOpen(path, &file)) return SendError(channel, NotFound);
-    if (root.hidden->Hides(file, path)) {
-        FileClose(file);
-        return SendError(channel, NotFound);
+    strOpenFile file;
+    if (!FileOpen(path, &file.handle)) return SendError(channel, NotFound);
+    bool keep;
+    if (root.hidden->Hides(file.handle, path)) {
+        keep = SendError(channel, NotFound);
+    } else if (!ReadVersion(file.handle, &file.version)) {
+        keep = SendError(channel, ServiceError);
+    } else {
+        file.extension = ExtensionOf(path);
+        keep = AnswerWithFile(channel, root, request, file, buffers, gzip);
     }
-    uint64_t size;
-    if (!FileSize(file, &size) || size >= kFileSizeLimit) {
-        FileClose(file);
-        return SendError(channel, ServiceError);
-    }
-    bool sent = SendFile(channel, root, file, size, ExtensionOf(path), buffers, gzip);
-    FileClose(file);
-    return sent;
+    FileClose(file.handle);
+    return keep;
 }
 
 }  // namespace portavex

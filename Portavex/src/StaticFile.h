@@ -8,6 +8,7 @@
 #include "GzipFileCache.h"
 #include "HiddenFiles.h"
 #include "Limits.h"
+#include "RequestParser.h"
 #include "Response.h"
 
 namespace portavex {
@@ -30,13 +31,16 @@ struct strFileBuffers {
     char chunk[kFileChunkSize];
 };
 
-// Answers the request for resource (the decoded path after the first "/").
-// A text file (.html, .htm, .json, .css, .js, .svg, .txt) says that its
+// Answers the request for the file request.resource (the decoded path after
+// the first "/"): the file with its validators, or "304 NOT MODIFIED" when
+// the request's validators show that its copy is still the answer it would
+// get. A text file (.html, .htm, .json, .css, .js, .svg, .txt) says that its
 // coding depends on Accept-Encoding; one of more than kGzipThreshold bytes
 // and at most root.gzipLimit goes gzip-coded through gzip, the connection's
-// encoder, when the request allows it (gzip not null). True when the whole
-// file was sent and the connection may stay open.
-bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const char* resource,
+// encoder, when the request allows it (gzip not null) and that makes it
+// smaller; its entity tag then differs from that of the file as it is. True
+// when the whole answer was sent and the connection may stay open.
+bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const strRequest& request,
                strFileBuffers* buffers, GzipEncoder* gzip);
 
 }  // namespace portavex

@@ -48,7 +48,9 @@ TEST(AcceptEncoding, ValuesThatAllowOrRefuseGzip) {
     };
     for (const auto& c : cases) {
         const std::string value = c.value;
-        EXPECT_EQ(c.allows, AcceptEncodingAllowsGzip(value.data(), value.size())) << c.value;
+        strCodingWeights weights;
+        ReadAcceptEncoding(value.data(), value.size(), &weights);
+        EXPECT_EQ(c.allows, AllowsGzip(weights)) << c.value;
     }
 }
 
@@ -74,7 +76,10 @@ TEST(AcceptEncoding, HeaderLinesOfARequest) {
         {"GET / HTTP/1.1\r\nAccept-Encoding: identity\r\ngzip\r\n", false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(c.allows, RequestAcceptsGzip(c.request)) << c.request;
+        std::string view = c.request;
+        strRequest request;
+        ParseRequest(&view[0], &request);
+        EXPECT_EQ(c.allows, AllowsGzip(request.codings)) << c.request;
     }
 }
 
@@ -82,10 +87,10 @@ TEST(AcceptEncoding, ParserSetsTheRequestFlagWithTheRestOfTheRequest) {
     std::string view = "\r\nGET /api/x?a=1 HTTP/1.1\r\nAccept-Encoding: gzip\r\n";
     strRequest request;
     ParseRequest(&view[0], &request);
-    EXPECT_TRUE(request.acceptsGzip);
+    EXPECT_TRUE(AllowsGzip(request.codings));
     EXPECT_STREQ("api/x", request.resource);
     EXPECT_STREQ("a=1", request.query);
     view = "GET /api/x HTTP/1.1\r\nAccept-Encoding: identity\r\n";
     ParseRequest(&view[0], &request);
-    EXPECT_FALSE(request.acceptsGzip);
+    EXPECT_FALSE(AllowsGzip(request.codings));
 }

@@ -81,8 +81,10 @@ TEST(GzipEncoder, MemberBeyondItsLimitFailsAndTheNextBodyIsWhole) {
 
 namespace {
 
-strFileVersion Version(uint64_t index, uint64_t size = 100, int64_t modified = 1) {
-    return {{1, index}, size, modified};
+// modified: seconds of the modification time; fraction: its finer part.
+strFileVersion Version(uint64_t index, uint64_t size = 100, int64_t modified = 1,
+                       uint32_t fraction = 0) {
+    return {{1, index}, size, {modified, fraction}};
 }
 
 GzipMember Member(size_t length, char fill = 'm') {
@@ -99,7 +101,8 @@ TEST(GzipFileCache, OnlyTheSameVersionOfAFileIsFound) {
     EXPECT_EQ(nullptr, cache.Find(Version(2)));
     EXPECT_EQ(nullptr, cache.Find(Version(1, 101)));
     EXPECT_EQ(nullptr, cache.Find(Version(1, 100, 2)));
-    EXPECT_EQ(nullptr, cache.Find({{2, 1}, 100, 1}));  // same index, other volume
+    EXPECT_EQ(nullptr, cache.Find(Version(1, 100, 1, 1)));  // a write in the same second
+    EXPECT_EQ(nullptr, cache.Find({{2, 1}, 100, {1, 0}}));  // same index, other volume
     // A new version replaces the old one.
     GzipMember newer = Member(12);
     cache.Store(Version(1, 100, 2), newer);

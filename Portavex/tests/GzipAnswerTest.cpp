@@ -184,6 +184,49 @@ TEST_F(GzipAnswerTest, ChangedFileIsCodedAfresh) {
     EXPECT_EQ(PageText(3000), decoded);
 }
 
+// The coded answer of a file is another representation with a tag of its
+// own; a request's tag matches only the representation it would get, and the
+// 304 names that one.
+TEST_F(GzipAnswerTest, CodedFileHasItsOwnTagAndRevalidatesWithIt) {
+    folder.Write("root/page.html", PageText(3000));
+    const strAnswer plain = Fetch("/page.html");
+    const strAnswer coded = Fetch("/page.html", kAcceptGzip);
+    const std::string plainTag = HeaderValue(plain.header, "ETag");
+    const std::string codedTag = HeaderValue(coded.header, "ETag");
+    ASSERT_FALSE(plainTag.empty());
+    EXPECT_EQ(plainTag.substr(0, plainTag.size() - 1) + "-gz\"", codedTag);
+    const std::string lastModified = HeaderValue(coded.header, "Last-Modified");
+    const std::string validators = "Last-Modified: " + lastModified + "\r\nETag: " + codedTag +
+                                   "\r\nCache-Control: no-cache\r\n";
+    EXPECT_EQ("HTTP/1.1 200 OK\r\nX-Powered-By: QUELM\r\nContent-Type: " + RegisteredType(".html") +
+                  "\r\nContent-Length: " + std::to_string(coded.body.size()) +
+                  "\r\nContent-Encoding: gzip\r\nVary: Accept-Encoding\r\n" + validators + "\r\n",
+              coded.header);
+    const struct {
+        std::string headers;
+        std::string tag;  // of the answer
+        bool notModified;
+    } cases[] = {
+        {kAcceptGzip + "If-None-Match: " + codedTag + "\r\n", codedTag, true},
+        {"If-None-Match: " + plainTag + "\r\n", plainTag, true},
+        {kAcceptGzip + "If-None-Match: \"x\", W/" + codedTag + "\r\n", codedTag, true},
+        // A cache holding both is told which one to use.
+        {kAcceptGzip + "If-None-Match: " + plainTag + ", " + codedTag + "\r\n", codedTag, true},
+        {"If-None-Match: " + plainTag + ", " + codedTag + "\r\n", plainTag, true},
+        // The other representation's tag gets the whole answer.
+        {kAcceptGzip + "If-None-Match: " + plainTag + "\r\n", codedTag, false},
+        {"If-None-Match: " + codedTag + "\r\n", plainTag, false},
+    };
+    for (const auto& c : cases) {
+        const strAnswer answer = Fetch("/page.html", c.headers);
+        EXPECT_EQ(c.tag, HeaderValue(answer.header, "ETag")) << c.headers;
+        EXPECT_EQ(c.notModified, Has(answer.header, "HTTP/1.1 304 NOT MODIFIED\r\n")) << c.headers;
+        EXPECT_TRUE(Has(answer.header, kVaryLine)) << c.headers;
+        EXPECT_EQ(c.notModified, answer.body.empty()) << c.headers;
+        EXPECT_EQ(!c.notModified && c.tag == codedTag, Has(answer.header, kCodedLine)) << c.headers;
+    }
+}
+
 // A text file that gzip would make larger goes out as it is, read from its
 // start although it was read once already to code it.
 TEST_F(GzipAnswerTest, TextThatDoesNotShrinkGoesPlain) {

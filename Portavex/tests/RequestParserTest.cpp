@@ -1,4 +1,5 @@
-// Reading the method, path, query and Origin flag out of a request.
+// Reading the method, path, query, connection tokens and validators out of
+// a request.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -83,4 +84,59 @@ TEST(RequestParser, RequestLineEndsAtACarriageReturnOrLineFeed) {
         Parse(&p, view);
         EXPECT_EQ(MethodUnknown, p.request.method) << view;
     }
+}
+
+// What each request says about its connection, from its version and its
+// Connection header lines.
+TEST(RequestParser, ConnectionFateComesFromVersionAndTokens) {
+    const struct {
+        const char* view;
+        eConnectionFate fate;
+    } cases[] = {
+        {"GET /a HTTP/1.1\r\nHost: h\r\n", FateKeep},
+        {"GET /a HTTP/1.1\r\nConnection: close\r\n", FateClose},
+        {"GET /a HTTP/1.1\r\nCONNECTION:CLOSE\r\n", FateClose},
+        {"GET /a HTTP/1.1\r\nConnection: \tUpgrade ,, Close\t\r\n", FateClose},
+        {"GET /a HTTP/1.1\r\nConnection: TE\r\nHost: h\r\nconnection: close\r\n", FateClose},
+        {"GET /a HTTP/1.1\rConnection: close\r\n", FateClose},
+        {"GET /a HTTP/1.1\r\nConnection: keep-alive\r\n", FateKeep},
+        {"GET /a HTTP/1.1\r\nConnection: closed, unclose, clo se\r\n", FateKeep},
+        {"GET /a HTTP/1.1\r\nConnection : close\r\n", FateKeep},
+        {"GET /a HTTP/1.1\r\nX-Connection: close\r\n", FateKeep},
+        {"GET /a HTTP/1.1\r\nHost: connection: close\r\n", FateKeep},
+        {"GET /a HTTP/1.0\r\n", FateClose},
+        {"GET /a HTTP/1.0\r\nConnection: Keep-Alive\r\n", FateKeepAnnounced},
+        {"GET /a HTTP/1.0\r\nConnection: keep-alive, close\r\n", FateClose},
+        {"GET /a HTTP/1.00\r\n", FateKeep},
+        {"GET /a?v=HTTP/1.0 HTTP/1.1\r\n", FateKeep},
+    };
+    strParsed p;
+    for (const auto& c : cases) {
+        Parse(&p, c.view);
+        EXPECT_EQ(c.fate, FateOf(p.request)) << c.view;
+        EXPECT_EQ(MethodGet, p.request.method) << c.view;
+        EXPECT_STREQ("a", p.request.resource) << c.view;
+    }
+}
+
+TEST(RequestParser, ValidatorHeadersAreTakenTrimmed) {
+    strParsed p;
+    Parse(&p,
+          "GET /a HTTP/1.1\r\nIf-None-Match:  \"x\", W/\"y\" \r\n"
+          "if-modified-since: Sun, 06 Nov 1994 08:49:37 GMT\r\n");
+    EXPECT_STREQ("\"x\", W/\"y\"", p.request.ifNoneMatch);
+    EXPECT_STREQ("Sun, 06 Nov 1994 08:49:37 GMT", p.request.ifModifiedSince);
+    Parse(&p, "GET /a HTTP/1.1\r\nIf-None-Match-Not: x\r\n");
+    EXPECT_EQ(nullptr, p.request.ifNoneMatch);
+    EXPECT_EQ(nullptr, p.request.ifModifiedSince);
+}
+
+TEST(RequestParser, ListElementsAreTrimmedAndEmptyOnesSkipped) {
+    const char* cursor = " a ,,\tbc\t, , d";
+    std::string seen;
+    size_t length;
+    for (const char* element; (element = NextListElement(&cursor, &length)) != nullptr;) {
+        seen += "[" + std::string(element, length) + "]";
+    }
+    EXPECT_EQ("[a][bc][d]", seen);
 }

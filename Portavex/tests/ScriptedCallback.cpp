@@ -66,3 +66,20 @@ eRequestResult ScriptedCallback(char* resource, char* parameters, char* results,
     *resultsLength = Reply(results, resultsSize, name + "|" + parameters);
     return Ok;
 }
+
+std::string WithoutValidators(const std::string& answer) {
+    const std::string last = "Cache-Control: no-cache\r\n";
+    const size_t headerEnd = answer.find("\r\n\r\n");
+    const size_t from = answer.find("\r\nLast-Modified: ");
+    const size_t to = answer.find(last);
+    if (from > headerEnd || to > headerEnd) return answer;
+    return answer.substr(0, from + 2) + answer.substr(to + last.size());
+}
+
+std::string HeaderValue(const std::string& answer, const std::string& name) {
+    const size_t headerEnd = answer.find("\r\n\r\n");
+    const size_t at = answer.find("\r\n" + name + ": ");
+    if (at == std::string::npos || at > headerEnd) return "";
+    const size_t from = at + name.size() + 4;
+    return answer.substr(from, answer.find("\r\n", from) - from);
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <string>
 
 #include "Portavex.h"
 
@@ -29,3 +30,11 @@ eRequestResult ScriptedCallback(char* resource, char* parameters, char* results,
                                 unsigned long* resultsLength, unsigned long resultsSize);
 
 constexpr unsigned long kTestResultsSize = 100000;
+
+// A file answer without its validator lines (Last-Modified, ETag and
+// Cache-Control, which come together), which depend on where and when the
+// file was written; other answers unchanged.
+std::string WithoutValidators(const std::string& answer);
+
+// The value of the header line name in answer; empty when it has none.
+std::string HeaderValue(const std::string& answer, const std::string& name);

@@ -22,16 +22,20 @@ using Clock = std::chrono::steady_clock;
 const std::string kPoweredBy = "X-Powered-By: QUELM\r\n";
 const std::string kAllowOrigin = "Access-Control-Allow-Origin: *\r\n";
 const std::string kVary = "Vary: Accept-Encoding\r\n";
+// Every answer after which the server closes says so last.
+const std::string kClose = "Connection: close\r\n";
 
 std::string StatusLine(const std::string& status) {
     return "HTTP/1.1 " + status + "\r\n";
 }
 
+// An answer of the API; only "200 OK" keeps the connection.
 std::string JsonAnswer(const std::string& status, const std::string& body,
                        const std::string& extra = "") {
+    const std::string close = status == "200 OK" ? "" : kClose;
     return StatusLine(status) + kPoweredBy + "Content-Type: " + RegisteredType(".json") +
-           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extra + kVary + "\r\n" +
-           body;
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extra + kVary + close +
+           "\r\n" + body;
 }
 
 long long MillisecondsSince(Clock::time_point start) {
@@ -85,7 +89,8 @@ TEST_F(ServerTest, EveryResultHasItsStatusLineAndOnlyOkKeepsTheConnection) {
 }
 
 TEST_F(ServerTest, OriginHeaderAddsTheCrossOriginLineToEveryAnswer) {
-    const std::string bad = StatusLine("400 BAD REQUEST") + kPoweredBy + kAllowOrigin + "\r\n";
+    const std::string bad =
+        StatusLine("400 BAD REQUEST") + kPoweredBy + kAllowOrigin + kClose + "\r\n";
     std::string filler = "X-Filler: " + std::string(1000, 'f') + "\r\n";
     std::string manyLines;
     while (manyLines.size() < 70 * 1024) manyLines += filler;
@@ -96,9 +101,9 @@ TEST_F(ServerTest, OriginHeaderAddsTheCrossOriginLineToEveryAnswer) {
         {GetRequest("/api/r3", "oRiGiN: http://elsewhere\r\n"),
          JsonAnswer("404 NOT FOUND", "{\"r\":3}", kAllowOrigin)},
         {"DELETE /api/echo HTTP/1.1\r\nOrigin: x\r\n\r\n",
-         StatusLine("501 NOT IMPLEMENTED") + kPoweredBy + kAllowOrigin + "\r\n"},
+         StatusLine("501 NOT IMPLEMENTED") + kPoweredBy + kAllowOrigin + kClose + "\r\n"},
         {GetRequest("/missing.txt", "Origin: x\r\n"),
-         StatusLine("404 NOT FOUND") + kPoweredBy + kAllowOrigin + "\r\n"},
+         StatusLine("404 NOT FOUND") + kPoweredBy + kAllowOrigin + kClose + "\r\n"},
         // A bare carriage return ends a header line too.
         {"GET /api/r3 HTTP/1.1\rOrigin: x\r\n\r\n",
          JsonAnswer("404 NOT FOUND", "{\"r\":3}", kAllowOrigin)},
@@ -124,7 +129,8 @@ TEST_F(ServerTest, EmptyOkAnswerSaysContentLengthZeroAndStaysOpen) {
 
 TEST_F(ServerTest, UnrecognisedRequestsAreNotImplementedAndClosed) {
     int calls = callbackLog.calls;
-    const std::string notImplemented = StatusLine("501 NOT IMPLEMENTED") + kPoweredBy + "\r\n";
+    const std::string notImplemented =
+        StatusLine("501 NOT IMPLEMENTED") + kPoweredBy + kClose + "\r\n";
     EXPECT_EQ(notImplemented, AskOnce("POST /api/echo HTTP/1.1\r\nContent-Length: 0\r\n\r\n"));
     EXPECT_EQ(notImplemented, AskOnce("get /api/echo HTTP/1.1\r\n\r\n"));
     EXPECT_EQ(notImplemented, AskOnce("GET /api/echo\r\n\r\n"));
@@ -133,7 +139,7 @@ TEST_F(ServerTest, UnrecognisedRequestsAreNotImplementedAndClosed) {
 
 TEST_F(ServerTest, NulBytesAreBadRequests) {
     int calls = callbackLog.calls;
-    const std::string bad = StatusLine("400 BAD REQUEST") + kPoweredBy + "\r\n";
+    const std::string bad = StatusLine("400 BAD REQUEST") + kPoweredBy + kClose + "\r\n";
     EXPECT_EQ(bad, AskOnce(GetRequest("/api/echo%00x")));
     EXPECT_EQ(bad, AskOnce(GetRequest("/api/echo?a=%00")));
     EXPECT_EQ(bad, AskOnce(GetRequest("/index.html%00.txt")));
@@ -143,7 +149,7 @@ TEST_F(ServerTest, NulBytesAreBadRequests) {
 // Bytes that no request line holds are refused as soon as they come, not
 // after the rest of the request or the idle time-out.
 TEST_F(ServerTest, BytesNoRequestLineHoldsAreBadRequestsAtOnce) {
-    const std::string bad = StatusLine("400 BAD REQUEST") + kPoweredBy + "\r\n";
+    const std::string bad = StatusLine("400 BAD REQUEST") + kPoweredBy + kClose + "\r\n";
     const std::string cases[] = {
         std::string("\x16\x03\x01\x00\xa5\x01", 6),  // a TLS handshake, nothing after
         std::string("G\0T /api/echo HTTP/1.1\r\n\r\n", 26),
@@ -160,7 +166,8 @@ TEST_F(ServerTest, BytesNoRequestLineHoldsAreBadRequestsAtOnce) {
 }
 
 TEST_F(ServerTest, BrokenCallbackContractGivesServiceError) {
-    const std::string error = StatusLine("500 INTERNAL SERVER ERROR") + kPoweredBy + "\r\n";
+    const std::string error =
+        StatusLine("500 INTERNAL SERVER ERROR") + kPoweredBy + kClose + "\r\n";
     EXPECT_EQ(error, AskOnce(GetRequest("/api/overlong")));
     EXPECT_EQ(error, AskOnce(GetRequest("/api/r7")));
 }
@@ -203,7 +210,7 @@ TEST_F(ServerTest, PathIsDecodedAfterSplittingTheQuery) {
     client.Send(GetRequest("/%61pi/echo?g=A%26B&q=%3F%3D"));
     EXPECT_EQ(JsonAnswer("200 OK", "echo|{\"g\":\"A&B\",\"q\":\"?=\"}"), client.ReadAnswer());
     // Capitals and a missing slash make a file name, not an API call.
-    const std::string notFound = StatusLine("404 NOT FOUND") + kPoweredBy + "\r\n";
+    const std::string notFound = StatusLine("404 NOT FOUND") + kPoweredBy + kClose + "\r\n";
     EXPECT_EQ(notFound, AskOnce(GetRequest("/API/echo")));
     EXPECT_EQ(notFound, AskOnce(GetRequest("/api")));
 }
@@ -211,7 +218,7 @@ TEST_F(ServerTest, PathIsDecodedAfterSplittingTheQuery) {
 TEST_F(ServerTest, NoCallbackMeansApiNotImplementedButFilesServed) {
     server = std::make_unique<Portavex>();
     ASSERT_TRUE(StartServer(nullptr, true));
-    EXPECT_EQ(StatusLine("501 NOT IMPLEMENTED") + kPoweredBy + "\r\n",
+    EXPECT_EQ(StatusLine("501 NOT IMPLEMENTED") + kPoweredBy + kClose + "\r\n",
               AskOnce(GetRequest("/api/echo")));
     TestClient client(server->GetPort());
     client.Send(GetRequest("/index.html"));
@@ -221,7 +228,7 @@ TEST_F(ServerTest, NoCallbackMeansApiNotImplementedButFilesServed) {
 TEST_F(ServerTest, NoRootMeansFilesNotImplemented) {
     server = std::make_unique<Portavex>();
     ASSERT_TRUE(StartServer(ScriptedCallback, false));
-    EXPECT_EQ(StatusLine("501 NOT IMPLEMENTED") + kPoweredBy + "\r\n",
+    EXPECT_EQ(StatusLine("501 NOT IMPLEMENTED") + kPoweredBy + kClose + "\r\n",
               AskOnce(GetRequest("/index.html")));
     TestClient client(server->GetPort());
     client.Send(GetRequest("/api/echo"));
@@ -279,7 +286,7 @@ TEST_F(ServerTest, OriginBeyondTheParserViewStillCounts) {
 }
 
 TEST_F(ServerTest, OversizedRequestLineOrHeaderBlockIsABadRequest) {
-    const std::string bad = StatusLine("400 BAD REQUEST") + kPoweredBy + "\r\n";
+    const std::string bad = StatusLine("400 BAD REQUEST") + kPoweredBy + kClose + "\r\n";
     EXPECT_EQ(bad, AskOnce(GetRequest("/api/echo?x=" + std::string(2100, 'x'))));
     std::string filler = "X-Filler: " + std::string(1000, 'f') + "\r\n";
     std::string headers;

@@ -2,8 +2,10 @@
 // content types, names that try to leave the root, hidden files, sizes.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -16,7 +18,8 @@
 namespace {
 
 const std::string kPoweredBy = "X-Powered-By: QUELM\r\n";
-const std::string kNotFound = "HTTP/1.1 404 NOT FOUND\r\n" + kPoweredBy + "\r\n";
+const std::string kNotFound =
+    "HTTP/1.1 404 NOT FOUND\r\n" + kPoweredBy + "Connection: close\r\n\r\n";
 const std::string kSecret = "password=very-secret";
 
 // The answer for a file; one of a text type says that its coding depends on
@@ -58,7 +61,7 @@ class StaticFileTest : public ::testing::Test {
     std::string Fetch(const std::string& target) {
         TestClient client(server->GetPort());
         client.Send(GetRequest(target));
-        return client.ReadAnswer();
+        return WithoutValidators(WithoutValidators(client.ReadAnswer()));
     }
 
     TempFolder folder;
@@ -73,9 +76,11 @@ TEST_F(StaticFileTest, FileIsServedWithItsTypeAndLength) {
 TEST_F(StaticFileTest, DefaultDocumentServesTheBareRootAndIgnoresTheQuery) {
     TestClient client(server->GetPort());
     client.Send(GetRequest("/"));
-    EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>index</p>"), client.ReadAnswer());
+    EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>index</p>"),
+              WithoutValidators(client.ReadAnswer()));
     client.Send(GetRequest("/?a=1"));
-    EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>index</p>"), client.ReadAnswer());
+    EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>index</p>"),
+              WithoutValidators(client.ReadAnswer()));
 }
 
 TEST_F(StaticFileTest, BareRootWithoutDefaultDocumentIsNotFound) {
@@ -97,9 +102,10 @@ TEST_F(StaticFileTest, EmptyFileHasContentLengthZeroAndKeepsTheConnection) {
     TestClient client(server->GetPort());
     client.Send(GetRequest("/empty.html"));
     EXPECT_EQ("HTTP/1.1 200 OK\r\n" + kPoweredBy + "Content-Length: 0\r\n\r\n",
-              client.ReadAnswer());
+              WithoutValidators(client.ReadAnswer()));
     client.Send(GetRequest("/page.html"));
-    EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>page</p>"), client.ReadAnswer());
+    EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>page</p>"),
+              WithoutValidators(client.ReadAnswer()));
 }
 
 TEST_F(StaticFileTest, UnknownAndUnusableTypesAreApplicationUnknown) {
@@ -301,7 +307,7 @@ TEST_F(StaticFileTest, HiddenDefaultDocumentIsNotFound) {
 TEST_F(StaticFileTest, NameTooLongForAPathIsAServiceError) {
     TestClient client(server->GetPort());
     client.Send(GetRequest("/" + std::string(300, 'a')));
-    EXPECT_EQ("HTTP/1.1 500 INTERNAL SERVER ERROR\r\n" + kPoweredBy + "\r\n",
+    EXPECT_EQ("HTTP/1.1 500 INTERNAL SERVER ERROR\r\n" + kPoweredBy + "Connection: close\r\n\r\n",
               client.ReadUntilClosed());
 }
 
@@ -342,7 +348,7 @@ TEST_F(StaticFileTest, FilesAroundPieceSizesArriveByteForByteOnOneConnection) {
         const std::string name = "sized" + std::to_string(size) + ".html";
         folder.Write("root/" + name, content);
         ASSERT_TRUE(client.Send(GetRequest("/" + name)));
-        const std::string answer = client.ReadAnswer(20000);
+        const std::string answer = WithoutValidators(client.ReadAnswer(20000));
         EXPECT_TRUE(answer == FileAnswer(RegisteredType(".html"), content))
             << size << ": " << answer.size() << " bytes, " << answer.substr(0, 120);
     }
@@ -361,6 +367,134 @@ TEST_F(StaticFileTest, ClientLeavingMidFileEndsOnlyItsAnswer) {
         ASSERT_FALSE(leaving.ReadHeader(10000).empty()) << round;
         leaving.Close();
         EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>page</p>"), Fetch("/page.html")) << round;
+    }
+}
+
+// --- Validators: a client's copy revalidates instead of downloading again ---
+
+// A 304 answer for a text file: the cross-origin line (before) and the
+// connection line (after) stand around the Vary line and the validators as
+// in any answer.
+std::string NotModified(const std::string& lastModified, const std::string& tag,
+                        const std::string& before = "", const std::string& after = "") {
+    return "HTTP/1.1 304 NOT MODIFIED\r\n" + kPoweredBy + before + "Vary: Accept-Encoding\r\n" +
+           "Last-Modified: " + lastModified + "\r\nETag: " + tag +
+           "\r\nCache-Control: no-cache\r\n" + after + "\r\n";
+}
+
+class ValidatorTest : public StaticFileTest {
+  protected:
+    // The answer to a GET of target with headers, on client.
+    std::string Ask(TestClient& client, const std::string& target, const std::string& headers) {
+        client.Send(GetRequest(target, headers));
+        return client.ReadAnswer();
+    }
+
+    // Fetches target and keeps its validators.
+    void Remember(const std::string& target) {
+        TestClient client(server->GetPort());
+        const std::string answer = Ask(client, target, "");
+        tag = HeaderValue(answer, "ETag");
+        lastModified = HeaderValue(answer, "Last-Modified");
+    }
+
+    std::string tag;
+    std::string lastModified;
+};
+
+TEST_F(ValidatorTest, FileCarriesItsValidatorsBeforeTheEmptyLine) {
+    TestClient client(server->GetPort());
+    const std::string answer = Ask(client, "/page.html", "Origin: o\r\n");
+    const std::string head = "HTTP/1.1 200 OK\r\n" + kPoweredBy +
+                             "Content-Type: " + RegisteredType(".html") +
+                             "\r\nContent-Length: 11\r\nAccess-Control-Allow-Origin: *\r\n" +
+                             "Vary: Accept-Encoding\r\n";
+    EXPECT_EQ(0u, answer.find(head)) << answer;
+    const std::string validators = answer.substr(head.size());
+    const std::regex form(
+        "Last-Modified: (Mon|Tue|Wed|Thu|Fri|Sat|Sun), [0-3][0-9] "
+        "(Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) 2[0-9]{3} [0-2][0-9]:[0-5][0-9]:[0-5]"
+        "[0-9] GMT\r\nETag: \"[0-9a-f-]+\"\r\nCache-Control: no-cache\r\n\r\n<p>page</p>");
+    EXPECT_TRUE(std::regex_match(validators, form)) << validators;
+    // Another file has another tag; API answers have no validators.
+    Remember("/index.html");
+    EXPECT_NE(tag, HeaderValue(answer, "ETag"));
+    client.Send(GetRequest("/api/echo", "If-None-Match: *\r\n"));
+    const std::string api = client.ReadAnswer();
+    EXPECT_EQ(0u, api.find("HTTP/1.1 200 OK\r\n")) << api;
+    EXPECT_EQ("", HeaderValue(api, "ETag"));
+    EXPECT_EQ("", HeaderValue(api, "Last-Modified"));
+}
+
+TEST_F(ValidatorTest, MatchingCopyIsNotModifiedAndTheConnectionStaysOpen) {
+    Remember("/page.html");
+    ASSERT_FALSE(tag.empty());
+    const std::string notModified = NotModified(lastModified, tag);
+    const struct {
+        std::string headers;
+        std::string answer;
+    } cases[] = {
+        {"If-None-Match: " + tag + "\r\n", notModified},
+        {"If-None-Match: \"other\", W/" + tag + "\r\n", notModified},
+        {"If-None-Match: *\r\n", notModified},
+        {"If-Modified-Since: " + lastModified + "\r\n", notModified},
+        {"If-None-Match: " + tag + "\r\nOrigin: o\r\n",
+         NotModified(lastModified, tag, "Access-Control-Allow-Origin: *\r\n")},
+    };
+    TestClient client(server->GetPort());
+    for (const auto& c : cases)
+        EXPECT_EQ(c.answer, Ask(client, "/page.html", c.headers)) << c.headers;
+    const struct {
+        std::string headers;
+    } downloads[] = {
+        {"If-None-Match: \"other\"\r\n"},
+        {"If-None-Match: \"other\"\r\nIf-Modified-Since: " + lastModified + "\r\n"},
+        {"If-Modified-Since: Thu, 01 Jan 1970 00:00:00 GMT\r\n"},
+        {"If-Modified-Since: " + lastModified + "x\r\n"},
+    };
+    for (const auto& d : downloads) {
+        EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>page</p>"),
+                  WithoutValidators(Ask(client, "/page.html", d.headers)))
+            << d.headers;
+    }
+}
+
+TEST_F(ValidatorTest, NotModifiedAskedToCloseSaysSoAndCloses) {
+    Remember("/page.html");
+    TestClient client(server->GetPort());
+    client.Send(GetRequest("/page.html", "If-None-Match: " + tag + "\r\nConnection: close\r\n"));
+    EXPECT_EQ(NotModified(lastModified, tag, "", "Connection: close\r\n"),
+              client.ReadUntilClosed(3000));
+}
+
+TEST_F(ValidatorTest, ChangedFileIsSentWholeAgain) {
+    Remember("/page.html");
+    folder.Write("root/page.html", "<p>page, longer</p>");
+    TestClient client(server->GetPort());
+    const std::string answer = Ask(client, "/page.html", "If-None-Match: " + tag + "\r\n");
+    EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>page, longer</p>"),
+              WithoutValidators(answer));
+    EXPECT_NE(tag, HeaderValue(answer, "ETag"));
+    // Written again later with the same length: the date tells it apart.
+    Remember("/page.html");
+    const std::filesystem::path page = Root() / "page.html";
+    folder.Write("root/page.html", "<p>page, LONGER</p>");
+    std::filesystem::last_write_time(
+        page, std::filesystem::last_write_time(page) + std::chrono::hours(1));
+    const std::string later =
+        Ask(client, "/page.html", "If-Modified-Since: " + lastModified + "\r\n");
+    EXPECT_EQ(FileAnswer(RegisteredType(".html"), "<p>page, LONGER</p>"), WithoutValidators(later));
+    EXPECT_NE(lastModified, HeaderValue(later, "Last-Modified"));
+    EXPECT_NE(tag, HeaderValue(later, "ETag"));
+}
+
+TEST_F(ValidatorTest, HiddenFileStaysNotFoundWhateverTheValidators) {
+    ASSERT_TRUE(server->HideFile((Root() / "TesmoApi.json").string().c_str()));
+    for (const char* headers :
+         {"If-None-Match: *\r\n", "If-Modified-Since: Fri, 31 Dec 9999 23:59:59 GMT\r\n"}) {
+        TestClient client(server->GetPort());
+        client.Send(GetRequest("/TesmoApi.json", headers));
+        EXPECT_EQ(kNotFound, client.ReadUntilClosed()) << headers;
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "service/JsonReader.h"
 #include "text/IntegerText.h"
+#include "text/JsonText.h"
 
 const char* const kConfigurationFileName = "TesmoApi.json";
 
@@ -26,6 +27,7 @@ constexpr uint32_t kNumberTextLength = 20;
 
 enum class eKeyKind {
     Number,    // required, converted with "%d"
+    Port,      // a Number whose low 16 bits are not 0
     Text,      // required, at most kServerTextLength characters
     Optional,  // a positive integer, or absent for the default
 };
@@ -40,7 +42,7 @@ struct strConfigKey {
 
 // Read in this order; the first fault stops the load.
 const strConfigKey kKeys[] = {
-    {"api.listen_port", eKeyKind::Number, nullptr, &listenPort, 0},
+    {"api.listen_port", eKeyKind::Port, nullptr, &listenPort, 0},
     {"drovane_tesmo_server.host", eKeyKind::Text, serverHost, nullptr, 0},
     {"drovane_tesmo_server.user", eKeyKind::Text, serverUser, nullptr, 0},
     {"drovane_tesmo_server.password", eKeyKind::Text, serverPassword, nullptr, 0},
@@ -49,6 +51,20 @@ const strConfigKey kKeys[] = {
     {"drovane_tesmo_server.timeout", eKeyKind::Optional, nullptr, &serverTimeout,
      kDefaultServerTimeout},
 };
+
+// A Windows-1252 byte takes at most three bytes in UTF-8 (0x80 is U+20AC).
+constexpr size_t kWindows1252Utf8Bytes = 3;
+// UTF-8 continuation bytes carry six bits each; the mask of a lead byte
+// keeps its bits by sequence length.
+constexpr unsigned kContinuationBits = 6;
+constexpr unsigned char kContinuationMask = 0x3F;
+const unsigned char kLeadMask[kMaxUtf8Bytes + 1] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+
+// The text the lookups read: configText itself when it is UTF-8; else a file
+// saved in the ANSI code page, configText read as Windows-1252 and written
+// as UTF-8 here, so that the reader, which takes UTF-8 only, reads it.
+char utf8Text[kConfigTextSize * kWindows1252Utf8Bytes];
+const char* document = configText;
 
 #ifdef _WIN32
 // The C library's text mode already turns CR LF into LF and ends at Ctrl-Z.
@@ -97,7 +113,7 @@ eConfigFault ReadConfigText(const char* fileName) {
 bool ReadNumber(const char* path, int* number) {
     char text[kNumberTextLength + 1];
     int32_t value;
-    if (!JsonGetValue(configText, path, text, kNumberTextLength)) return false;
+    if (!JsonGetValue(document, path, text, kNumberTextLength)) return false;
     if (!ScanInteger(text, &value)) return false;
     *number = value;
     return true;
@@ -123,17 +139,74 @@ bool ParsePositiveInteger(const char* text, int* number) {
 bool ReadOptional(const strConfigKey& key) {
     char text[kConfigTextSize];
     *key.number = key.defaultValue;
-    if (!JsonGetValue(configText, key.path, text, kConfigTextSize - 1)) return true;
+    if (!JsonGetValue(document, key.path, text, kConfigTextSize - 1)) return true;
     if (strlen(text) > kNumberTextLength) return false;
     return ParsePositiveInteger(text, key.number);
+}
+
+// A listen port of 0 would have the system choose one, which no client
+// knows.
+bool ReadPort(const strConfigKey& key) {
+    return ReadNumber(key.path, key.number) && PortNumber(*key.number) != 0;
+}
+
+// The Windows-1252 byte of a code point; false for one the code page lacks.
+bool Windows1252Byte(uint32_t code, char* byte) {
+    for (unsigned b = 1; b <= UCHAR_MAX; ++b) {
+        if (Windows1252CodePoint(static_cast<unsigned char>(b)) == code) {
+            *byte = static_cast<char>(b);
+            return true;
+        }
+    }
+    return false;
+}
+
+// The UTF-8 text, valid as the reader passed it, in Windows-1252, in place
+// (never longer). False when it holds a character the code page lacks.
+bool Utf8ToWindows1252(char* text) {
+    const char* in = text;
+    const char* end = text + strlen(text);
+    char* out = text;
+    while (in < end) {
+        const unsigned length = Utf8SequenceLength(in, static_cast<size_t>(end - in));
+        if (length == 0) return false;
+        uint32_t code = static_cast<unsigned char>(*in) & kLeadMask[length];
+        for (unsigned i = 1; i < length; ++i) {
+            code = (code << kContinuationBits) |
+                   (static_cast<unsigned char>(in[i]) & kContinuationMask);
+        }
+        if (!Windows1252Byte(code, out++)) return false;
+        in += length;
+    }
+    *out = '\0';
+    return true;
+}
+
+// A text value with its escapes decoded, at most kServerTextLength bytes.
+// The client sends the user and password bytes as they are, so they go in
+// the file's own encoding: UTF-8 from a UTF-8 file, as they always went, and
+// Windows-1252 from a file saved in the ANSI code page, the code page in
+// which the Tesmo server, a Windows program, keeps its texts (the catalogue
+// texts it sends are read as Windows-1252 for the same reason).
+bool ReadText(const strConfigKey& key) {
+    char text[sizeof utf8Text];
+    if (!JsonGetValue(document, key.path, text, sizeof text - 1)) return false;
+    JsonDecodeEscapes(text);
+    if (document == utf8Text && !Utf8ToWindows1252(text)) return false;
+    const size_t length = strlen(text);
+    if (length > kServerTextLength) return false;
+    memcpy(key.text, text, length + 1);
+    return true;
 }
 
 bool ReadKey(const strConfigKey& key) {
     switch (key.kind) {
         case eKeyKind::Number:
             return ReadNumber(key.path, key.number);
+        case eKeyKind::Port:
+            return ReadPort(key);
         case eKeyKind::Text:
-            return JsonGetValue(configText, key.path, key.text, kServerTextLength);
+            return ReadText(key);
         case eKeyKind::Optional:
             return ReadOptional(key);
     }
@@ -150,6 +223,11 @@ bool Fail(strConfigFault* fault, eConfigFault kind, const char* key) {
 bool LoadConfiguration(const char* fileName, strConfigFault* fault) {
     const eConfigFault read = ReadConfigText(fileName);
     if (read != eConfigFault::None) return Fail(fault, read, nullptr);
+    document = configText;
+    if (!JsonIsUtf8(configText)) {
+        JsonReadText(configText, kJsonNoCut, utf8Text, sizeof utf8Text);
+        document = utf8Text;
+    }
     for (const strConfigKey& key : kKeys) {
         if (!ReadKey(key)) return Fail(fault, eConfigFault::BadKey, key.path);
     }

@@ -2,8 +2,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <thread>
 
 #include "service/InstallerPlatform.h"
@@ -15,11 +13,6 @@ constexpr size_t kFailureTextSize = 256;
 // The wait for a stopping service: at most this many queries, this far apart.
 constexpr int kStopQueries = 10;
 constexpr std::chrono::milliseconds kStopQueryPause{500};
-
-// Test-only: "no" or "yes" replaces the administrator test's answer for this
-// process (not for the runs it starts), so that tests can follow the
-// elevation path on a machine where they have the rights, and the other way.
-constexpr char kAdministratorDouble[] = "TESMOAPI_TEST_ADMINISTRATOR";
 
 // What differs between installing and removing, around the work itself.
 struct strAdministration {
@@ -90,21 +83,9 @@ const strAdministration kRemoval = {
     Uninstall,
 };
 
-// The administrator test, or the test-only answer that replaces it.
-eMembership TestMembership(strFailure* failure) {
-    const eMembership membership = TestAdministrator(failure);
-    const char* answer = getenv(kAdministratorDouble);
-    if (membership == eMembership::Unknown || answer == nullptr) return membership;
-    const bool member = strcmp(answer, "yes") == 0;
-    const bool notMember = strcmp(answer, "no") == 0;
-    ForgetEnvironmentVariable(kAdministratorDouble);
-    if (member) return eMembership::Member;
-    return notMember ? eMembership::NotMember : membership;
-}
-
 int Administer(const strAdministration& job, bool mayElevate) {
     strFailure failure{};
-    const eMembership membership = TestMembership(&failure);
+    const eMembership membership = TestAdministrator(&failure);
     if (membership == eMembership::Unknown) {
         ShowFailure(job.cannotStart, failure, eMessageIcon::Error);
         return kInstallFailed;

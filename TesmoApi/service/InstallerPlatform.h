@@ -47,7 +47,7 @@ extern const char kFirewallMessage[];
 extern const char kProgramFileNameFunction[];
 
 // Whether this process has administrator rights. Unknown when the test
-// itself failed; *failure then names the call.
+// itself failed; *failure then names the call. (In HostSystem_<platform>.cpp.)
 eMembership TestAdministrator(strFailure* failure);
 
 // Starts the program itself with administrator rights and switchText as its
@@ -65,10 +65,6 @@ bool RunServiceStep(const strServiceStep& step, const char* program);
 // the service; kStateQueryFailed after telling the person why it could not
 // be asked.
 int QueryServiceState();
-
-// Removes a variable from this process's environment, so that programs it
-// starts do not inherit it.
-void ForgetEnvironmentVariable(const char* name);
 
 // Tells the person message, the failing call and its code, in the form
 // "<message>\n\n    Función: <function>\n    Código: <code>".

@@ -3,7 +3,6 @@
 // registration, systemctl the service manager, and ufw or firewall-cmd (where
 // one is present) the firewall. Every tool is found on PATH.
 #include <fcntl.h>
-#include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -17,6 +16,7 @@
 #include <vector>
 
 #include "service/Configuration.h"
+#include "service/HostSystem.h"
 #include "service/Installer.h"
 #include "service/InstallerPlatform.h"
 #include "service/ServiceUnit.h"
@@ -34,11 +34,13 @@ constexpr char kUfw[] = "ufw";
 constexpr char kFirewallCmd[] = "firewall-cmd";
 constexpr char kUseradd[] = "useradd";
 
-constexpr char kUnitFolder[] = "/etc/systemd/system";
-// Test-only: the folder the unit is written to instead of kUnitFolder.
-constexpr char kUnitFolderVariable[] = "TESMOAPI_TEST_UNIT_FOLDER";
 constexpr char kUnitFileName[] = "TesmoApi.service";
 constexpr mode_t kUnitMode = 0644;
+constexpr mode_t kConfigurationMode = 0600;
+constexpr char kFirewallRecordName[] = "TesmoApi.firewall";
+constexpr mode_t kRecordMode = 0644;
+// Room for a record: a tool's name, a port and "/tcp".
+constexpr size_t kRecordSize = 64;
 
 // The elevated run's exit status for its exit code -1.
 constexpr int kElevatedFailedStatus = 255;
@@ -144,8 +146,7 @@ bool IsOnPath(const char* tool) {
 }
 
 std::string UnitPath() {
-    const char* folder = getenv(kUnitFolderVariable);
-    return std::string(folder != nullptr ? folder : kUnitFolder) + "/" + kUnitFileName;
+    return std::string(SystemdUnitFolder()) + "/" + kUnitFileName;
 }
 
 // The program's folder with its final separator.
@@ -154,26 +155,48 @@ std::string FolderOf(const char* program) {
     return path.substr(0, path.rfind('/') + 1);
 }
 
-// The service's own account, created where it is missing and useradd can,
-// and made owner of the configuration (mode 600, it holds the password) so
-// that the service can read it. nullptr when there is none: the service then
-// runs as root.
-const char* ProvideServiceUser(const char* program) {
-    if (getpwnam(kServiceUser) == nullptr) {
-        int status;
-        strFailure ignored;
-        RunProcess({kUseradd, "--system", "--user-group", "--no-create-home", "--home-dir",
-                    "/nonexistent", "--shell", "/usr/sbin/nologin", kServiceUser},
-                   nullptr, 0, &status, &ignored);
+bool FailWith(strFailure* failure, const char* function, int code) {
+    *failure = {function, static_cast<unsigned>(code)};
+    return false;
+}
+
+// The service's own account, made where it is missing, and made owner of the
+// configuration with mode 600 (it holds the password), so that the service,
+// and no other account, can read it. False, with *failure naming the call or
+// tool, when either cannot be done: the service is then not installed, for
+// it must never run as root.
+bool ProvideServiceAccount(const char* program, strFailure* failure) {
+    unsigned user = 0;
+    unsigned group = 0;
+    if (!FindAccount(kServiceUser, &user, &group)) {
+        int status = 0;
+        if (!RunProcess({kUseradd, "--system", "--user-group", "--no-create-home", "--home-dir",
+                         "/nonexistent", "--shell", "/usr/sbin/nologin", kServiceUser},
+                        nullptr, 0, &status, failure)) {
+            return false;
+        }
+        if (status != 0) return FailWith(failure, kUseradd, status);
+        if (!FindAccount(kServiceUser, &user, &group)) return FailWith(failure, "getpwnam", ENOENT);
     }
-    const passwd* account = getpwnam(kServiceUser);
-    if (account == nullptr) return nullptr;
     const std::string configuration = FolderOf(program) + kConfigurationFileName;
     // Without a configuration the start step fails and says so.
-    if (chown(configuration.c_str(), account->pw_uid, account->pw_gid) != 0 && errno != ENOENT) {
-        return nullptr;
+    if (chown(configuration.c_str(), user, group) != 0) {
+        return errno == ENOENT || FailWith(failure, "chown", errno);
     }
-    return kServiceUser;
+    if (chmod(configuration.c_str(), kConfigurationMode) != 0) {
+        return FailWith(failure, "chmod", errno);
+    }
+    return true;
+}
+
+bool WriteAll(int fd, const std::string& text, strFailure* failure) {
+    for (size_t done = 0; done < text.size();) {
+        const ssize_t n = write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return FailWith(failure, "write", errno);
+        done += static_cast<size_t>(n);
+    }
+    return true;
 }
 
 // Fails when the unit exists, so that an installed service is never
@@ -183,46 +206,83 @@ bool CreateUnit(const strServiceStep& step, const char* program) {
     const int unit = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kUnitMode);
     if (unit < 0) return Fail(step, "open", errno);
     std::string text;
-    const char* failed = nullptr;
-    int error = EINVAL;
-    if (!FormatServiceUnit(program, ProvideServiceUser(program), &text)) failed = "ExecStart";
-    for (size_t done = 0; failed == nullptr && done < text.size();) {
-        const ssize_t n = write(unit, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            failed = "write";
-            error = errno;
-        }
-        done += n > 0 ? static_cast<size_t>(n) : 0;
+    strFailure failure{};
+    bool written = ProvideServiceAccount(program, &failure);
+    if (written && !FormatServiceUnit(program, kServiceUser, &text)) {
+        written = FailWith(&failure, "ExecStart", EINVAL);
     }
-    if (close(unit) != 0 && failed == nullptr) {
-        failed = "close";
-        error = errno;
-    }
-    if (failed == nullptr) return true;
+    written = written && WriteAll(unit, text, &failure);
+    if (close(unit) != 0 && written) written = FailWith(&failure, "close", errno);
+    if (written) return true;
     unlink(path.c_str());
-    return Fail(step, failed, error);
+    ShowFailure(step.message, failure, step.icon);
+    return false;
 }
 
-// The configured listen port (as the service takes it: its low 16 bits),
-// admitted or withdrawn with ufw where it is present, else with
-// firewall-cmd, at once and for good; nothing where neither is.
-bool ChangeFirewall(const strServiceStep& step, const char* program, bool admit) {
-    const bool ufw = IsOnPath(kUfw);
-    if (!ufw && !IsOnPath(kFirewallCmd)) return true;
-    const std::string configuration = FolderOf(program) + kConfigurationFileName;
-    strConfigFault fault;
-    if (!LoadConfiguration(configuration.c_str(), &fault)) {
-        return Fail(step, kConfigurationFileName, kBadConfiguration);
-    }
-    const std::string rule = std::to_string(PortNumber(listenPort)) + "/tcp";
-    if (ufw) {
+// The firewall rule an installation added: "<tool> <port>/tcp", in a file
+// beside the unit (systemd reads only unit names there), so that the removal
+// withdraws that rule and no other, whatever the configuration says by then.
+std::string RecordPath() {
+    return std::string(SystemdUnitFolder()) + "/" + kFirewallRecordName;
+}
+
+// Runs ufw or firewall-cmd to admit or withdraw the rule (a port, "/tcp"):
+// firewall-cmd at once and for good.
+bool RunFirewallTool(const strServiceStep& step, const std::string& tool, const std::string& rule,
+                     bool admit) {
+    if (tool == kUfw) {
         return admit ? RunTool(step, {kUfw, "allow", rule.c_str()})
                      : RunTool(step, {kUfw, "delete", "allow", rule.c_str()});
     }
     const std::string port = (admit ? "--add-port=" : "--remove-port=") + rule;
     return RunTool(step, {kFirewallCmd, port.c_str()}) &&
            RunTool(step, {kFirewallCmd, "--permanent", port.c_str()});
+}
+
+// The configured listen port (as the service takes it: its low 16 bits),
+// admitted with ufw where it is present, else with firewall-cmd, and
+// recorded; nothing where neither is.
+bool AdmitToFirewall(const strServiceStep& step, const char* program) {
+    const char* tool = IsOnPath(kUfw) ? kUfw : IsOnPath(kFirewallCmd) ? kFirewallCmd : nullptr;
+    if (tool == nullptr) return true;
+    const std::string configuration = FolderOf(program) + kConfigurationFileName;
+    strConfigFault fault;
+    if (!LoadConfiguration(configuration.c_str(), &fault)) {
+        return Fail(step, kConfigurationFileName, kBadConfiguration);
+    }
+    const std::string rule = std::to_string(PortNumber(listenPort)) + "/tcp";
+    if (!RunFirewallTool(step, tool, rule, true)) return false;
+    const int record =
+        open(RecordPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, kRecordMode);
+    if (record < 0) return Fail(step, "open", errno);
+    strFailure failure{};
+    const bool written = WriteAll(record, std::string(tool) + " " + rule + "\n", &failure);
+    if (close(record) != 0 && written) return Fail(step, "close", errno);
+    if (written) return true;
+    ShowFailure(step.message, failure, step.icon);
+    return false;
+}
+
+// Withdraws the recorded rule and forgets it; nothing without a record. A
+// rule that could not be withdrawn stays recorded for the next removal.
+bool WithdrawFromFirewall(const strServiceStep& step) {
+    const std::string path = RecordPath();
+    char text[kRecordSize] = {};
+    const int record = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (record < 0) return errno == ENOENT || Fail(step, "open", errno);
+    const ssize_t length = read(record, text, sizeof text - 1);
+    close(record);
+    const char* blank = length > 0 ? strchr(text, ' ') : nullptr;
+    const std::string tool =
+        blank == nullptr ? "" : std::string(static_cast<const char*>(text), blank);
+    const std::string rule =
+        blank == nullptr ? "" : std::string(blank + 1, strcspn(blank + 1, "\n"));
+    if ((tool != kUfw && tool != kFirewallCmd) || rule.empty()) {
+        return Fail(step, kFirewallRecordName, EINVAL);
+    }
+    if (!RunFirewallTool(step, tool, rule, false)) return false;
+    unlink(path.c_str());
+    return true;
 }
 
 // Not told when the service was not there: like the rest of the removal,
@@ -241,10 +301,6 @@ int StateOfReport(const char* report) {
 }
 
 }  // namespace
-
-eMembership TestAdministrator(strFailure* /*failure*/) {
-    return geteuid() == 0 ? eMembership::Member : eMembership::NotMember;
-}
 
 int RunProgramElevated(const char* program, const char* switchText, const char* message) {
     int status = 0;
@@ -271,13 +327,13 @@ bool RunServiceStep(const strServiceStep& step, const char* program) {
         case eServiceStep::StartType:
             return RunTool(step, {kSystemctl, "enable", kServiceName});
         case eServiceStep::Firewall:
-            return ChangeFirewall(step, program, true);
+            return AdmitToFirewall(step, program);
         case eServiceStep::Stop:
             return RunTool(step, {kSystemctl, "stop", kServiceName});
         case eServiceStep::Delete:
             return DeleteUnit(step);
         case eServiceStep::FirewallRemoval:
-            return ChangeFirewall(step, program, false);
+            return WithdrawFromFirewall(step);
     }
     return false;
 }
@@ -297,8 +353,4 @@ int QueryServiceState() {
         return kStateQueryFailed;
     }
     return StateOfReport(report + strspn(report, " \t\r\n"));
-}
-
-void ForgetEnvironmentVariable(const char* name) {
-    unsetenv(name);
 }

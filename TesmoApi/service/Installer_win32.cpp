@@ -120,23 +120,6 @@ int StateOfReport(char* report) {
 
 }  // namespace
 
-eMembership TestAdministrator(strFailure* failure) {
-    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-    PSID administrators = nullptr;
-    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID,
-                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &administrators)) {
-        *failure = {"AllocateAndInitializeSid", GetLastError()};
-        if (administrators != nullptr) FreeSid(administrators);
-        return eMembership::Unknown;
-    }
-    BOOL member = FALSE;
-    const BOOL tested = CheckTokenMembership(nullptr, administrators, &member);
-    *failure = {"CheckTokenMembership", GetLastError()};
-    FreeSid(administrators);
-    if (!tested) return eMembership::Unknown;
-    return member ? eMembership::Member : eMembership::NotMember;
-}
-
 int RunProgramElevated(const char* program, const char* switchText, const char* message) {
     DWORD exitCode = 0;
     if (!RunAndWait(program, switchText, message, eMessageIcon::Error, &exitCode)) {
@@ -188,8 +171,4 @@ int QueryServiceState() {
     CloseHandle(pipe);
     report[count] = '\0';
     return StateOfReport(report);
-}
-
-void ForgetEnvironmentVariable(const char* name) {
-    SetEnvironmentVariableA(name, nullptr);
 }

@@ -98,6 +98,12 @@ void WaitForStopRequest() {
 }
 
 int main(int argc, char** argv) {
+    // Any argument, an empty one included, makes the program the installer
+    // (or refuses it), as a non-empty command line does on Windows. It runs
+    // with the signal mask and dispositions it was started with, as do the
+    // tools it starts, so that Ctrl-C interrupts them all.
+    if (argc > 1) return RunCommandLine(JoinArguments(argc, argv).c_str());
+
     // The stop signals are blocked before any thread exists, so every thread
     // inherits the mask and they stay pending until WaitForStopRequest takes
     // them: no work runs in a signal handler, and a stop during start-up is
@@ -105,10 +111,6 @@ int main(int argc, char** argv) {
     const sigset_t signals = StopSignals();
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     signal(SIGPIPE, SIG_IGN);
-
-    // Any argument, an empty one included, makes the program the installer
-    // (or refuses it), as a non-empty command line does on Windows.
-    if (argc > 1) return RunCommandLine(JoinArguments(argc, argv).c_str());
 
     const int result = RunService();
     if (result == kRunApiOk) return EXIT_SUCCESS;

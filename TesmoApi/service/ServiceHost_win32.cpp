@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "service/CodePage_win32.h"
+#include "service/HostSystem.h"
 #include "service/ServiceHost.h"
 
 namespace {
@@ -35,21 +36,6 @@ UINT IconFlags(eMessageIcon icon) {
             return MB_ICONINFORMATION;
     }
     return MB_ICONERROR;
-}
-
-// Test-only: every message is also appended, with its flags, to the file
-// this variable names, because a message box cannot be read by a test (and
-// under Wine without a display it returns at once).
-constexpr char kMessageLogVariable[] = "TESMOAPI_TEST_MESSAGE_LOG";
-
-void LogMessageForTests(const char* local, UINT flags) {
-    char path[MAX_PATH];
-    const DWORD length = GetEnvironmentVariableA(kMessageLogVariable, path, sizeof path);
-    if (length == 0 || length >= sizeof path) return;
-    FILE* log = fopen(path, "ab");
-    if (log == nullptr) return;
-    fprintf(log, "%#x %s\n", flags, local);
-    fclose(log);
 }
 
 void WINAPI ServiceControlHandler(DWORD control) {
@@ -81,8 +67,7 @@ void ShowMessage(const char* text, eMessageIcon icon) {
     char local[kMessageSize];
     if (!ToWindows1252(text, local, sizeof local)) return;
     const UINT flags = IconFlags(icon) | MB_SETFOREGROUND;
-    LogMessageForTests(local, flags);
-    MessageBoxA(FindWindowA(nullptr, kMessageTitle), local, kMessageTitle, flags);
+    ShowMessageBox(local, flags);
 }
 
 bool GetProgramFileName(char* name, size_t size, unsigned* error) {

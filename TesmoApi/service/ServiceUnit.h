@@ -5,11 +5,13 @@
 
 #include <string>
 
-// The account the service runs as, where the installer can provide it.
+// The account the service runs as; the installer makes it where it is
+// missing.
 constexpr char kServiceUser[] = "tesmoapi";
 
 // Fills *text with the unit for the program at programPath (an absolute
-// file name): it starts that program in its folder, as user, or as root when
-// user is nullptr. False when the path holds a character a unit cannot carry
-// (a control character); *text is then unspecified.
+// file name): it starts that program in its folder, as user. False when the
+// path holds a character a unit cannot carry (a control character), or
+// without a user: the service never runs as root. *text is then
+// unspecified.
 bool FormatServiceUnit(const char* programPath, const char* user, std::string* text);

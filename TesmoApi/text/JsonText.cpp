@@ -201,6 +201,54 @@ size_t ReadUnicodeEscape(const char* text, size_t length, uint32_t* code) {
     return kUnicodeEscapeLength;
 }
 
+namespace {
+
+constexpr uint32_t kReplacementCharacter = 0xFFFD;
+
+// The character a two-byte escape stands for.
+char TwoByteEscape(char c) {
+    switch (c) {
+        case 'b':
+            return '\b';
+        case 'f':
+            return '\f';
+        case 'n':
+            return '\n';
+        case 'r':
+            return '\r';
+        case 't':
+            return '\t';
+        default:
+            break;
+    }
+    return c;  // \" \\ and \/ stand for themselves, as does a control byte
+}
+
+}  // namespace
+
+void JsonDecodeEscapes(char* text) {
+    const char* in = text;
+    const char* end = text + std::strlen(text);
+    char* out = text;
+    while (in < end) {
+        if (in[0] == '\\' && in + 1 < end && in[1] != 'u') {
+            *out++ = TwoByteEscape(in[1]);
+            in += 2;
+            continue;
+        }
+        uint32_t code = 0;
+        const size_t escape =
+            in[0] == '\\' ? ReadUnicodeEscape(in, static_cast<size_t>(end - in), &code) : 0;
+        if (escape == 0) {
+            *out++ = *in++;  // a plain byte, or a backslash without an escape after it
+            continue;
+        }
+        out += JsonEncodeUtf8(IsSurrogate(code) ? kReplacementCharacter : code, out);
+        in += escape;
+    }
+    *out = '\0';
+}
+
 bool JsonIsUtf8(const char* text) {
     if (text == nullptr) return true;
     const char* end = text + std::strlen(text);

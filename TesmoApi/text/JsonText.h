@@ -61,6 +61,12 @@ bool IsSurrogate(uint32_t code);
 // untouched, when text does not start with a \uXXXX escape.
 size_t ReadUnicodeEscape(const char* text, size_t length, uint32_t* code);
 
+// Turns the escapes of a JSON string value as written (without its quotes)
+// into the characters they stand for, in place, as UTF-8: a decoded escape is
+// never longer than the escape itself. A lone surrogate becomes U+FFFD; a
+// backslash without an escape after it is kept.
+void JsonDecodeEscapes(char* text);
+
 // True when the whole text is valid UTF-8; a null text is.
 bool JsonIsUtf8(const char* text);
 

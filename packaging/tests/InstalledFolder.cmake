@@ -2,9 +2,10 @@
 # checks it: the program with its libraries and page, the configuration
 # template (mode 600 on Linux) that a second installation keeps once edited,
 # the unit for that folder on Linux, and on Linux a program that runs from
-# there. Run with -DBUILD=<build folder> -DPACKAGING=<packaging/>
+# there. The folder's name has a blank and a "%", which a unit must escape.
+# Run with -DBUILD=<build folder> -DPACKAGING=<packaging/>
 # -DWINDOWS=<ON or empty>.
-set(folder "${BUILD}/installed-folder-test")
+set(folder "${BUILD}/installed folder 50%")
 file(REMOVE_RECURSE "${folder}")
 
 function(install_folder)
@@ -26,11 +27,12 @@ endfunction()
 install_folder()
 
 if(WINDOWS)
-  set(wanted TesmoApi.exe Portavex.dll Tesmo.Client.dll api.html openapi.json TesmoApi.json)
+  set(wanted TesmoApi.exe Portavex.dll Tesmo.Client.dll api.html openapi.json TesmoApi.json
+             README.md)
   set(unwanted lib TesmoApiServiceTests.exe tesmo-sim.exe TesmoApi.service)
 else()
   set(wanted TesmoApi libPortavex.so libTesmo.Client.so api.html openapi.json TesmoApi.json
-             TesmoApi.service)
+             TesmoApi.service README.md)
   set(unwanted lib TesmoApiServiceTests tesmo-sim)
 endif()
 foreach(name IN LISTS wanted)
@@ -57,11 +59,22 @@ if(NOT WINDOWS)
     message(FATAL_ERROR "TesmoApi.json has mode ${mode}, not 600: it holds the password")
   endif()
 
-  file(READ "${PACKAGING}/TesmoApi.service" packaged)
-  string(REPLACE "/opt/TesmoApi" "${folder}" packaged "${packaged}")
+  # The unit names the program in this folder as systemd reads it: the path
+  # quoted for its blank and "%" doubled, which systemd-analyze verify
+  # checks by finding the program there.
   file(READ "${folder}/TesmoApi.service" unit)
-  if(NOT unit STREQUAL packaged)
-    message(FATAL_ERROR "the installed unit is not the packaged one for ${folder}:\n${unit}")
+  string(REPLACE "%" "%%" escaped "${folder}")
+  if(NOT unit MATCHES "\nExecStart=\"${escaped}/TesmoApi\"\n")
+    message(FATAL_ERROR "the installed unit does not start ${folder}/TesmoApi:\n${unit}")
+  endif()
+  find_program(analyze systemd-analyze)
+  if(NOT analyze)
+    message(FATAL_ERROR "systemd-analyze is needed to verify the unit: scripts/install-deps")
+  endif()
+  execute_process(COMMAND "${analyze}" verify --man=no "${folder}/TesmoApi.service"
+                  RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(NOT result EQUAL 0 OR NOT output STREQUAL "")
+    message(FATAL_ERROR "systemd-analyze verify finds fault with the installed unit:\n${output}")
   endif()
 
   # Its libraries are found beside it: an unknown switch is refused, -1.

@@ -1,7 +1,8 @@
 # Sourced from the repository's root by scripts/demo and bench/run: the
 # release build, and TesmoApi in front of the simulated Tesmo server with the
 # demo plant, both on loopback.
-#   gateway_build                 installs what is missing and builds the release targets
+#   gateway_build                 installs the build packages that are missing and
+#                                 builds the release targets
 #   gateway_start BIN API SIM LOG writes BIN/TesmoApi.json, starts tesmo-sim on port SIM
 #                                 and TesmoApi on port API (request log to LOG), and
 #                                 waits until the gateway answers
@@ -9,12 +10,28 @@
 # The caller sets its traps to call gateway_stop.
 
 gateway_release=build/linux-release
+gateway_build_minutes=3
 gateway_pids=()
 
+# The first configure leaves the tests out, so that neither GoogleTest nor
+# nlohmann-json is needed; a build folder configured before keeps its choice
+# ("cmake --preset linux-release -DBUILD_TESTING=ON" turns the tests on).
+# The build shows its progress on a terminal; elsewhere it goes to a log that
+# is shown when the build fails.
 gateway_build() {
-  scripts/install-deps
-  [ -f "$gateway_release/CMakeCache.txt" ] || cmake --preset linux-release >/dev/null
-  cmake --build --preset linux-release -j "$(nproc)" --target TesmoApi tesmo-sim web >/dev/null
+  scripts/install-deps build
+  if [ ! -f "$gateway_release/CMakeCache.txt" ]; then
+    echo "== Configuring the release build in $gateway_release (without the tests)"
+    cmake --preset linux-release -DBUILD_TESTING=OFF >/dev/null
+  fi
+  echo "== Building TesmoApi, tesmo-sim and the page (the first build takes about $gateway_build_minutes minutes on two cores)"
+  local build=(cmake --build --preset linux-release -j "$(nproc)" --target TesmoApi tesmo-sim web)
+  if [ -t 1 ]; then
+    "${build[@]}"
+    return
+  fi
+  local log=$gateway_release/build.log
+  "${build[@]}" >"$log" 2>&1 || { tail -n 40 "$log" >&2; return 1; }
 }
 
 gateway_start() {

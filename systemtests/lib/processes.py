@@ -6,6 +6,7 @@ import os
 import resource
 import shutil
 import signal
+import socket
 import subprocess
 import tempfile
 import time
@@ -50,6 +51,14 @@ class Sim:
         self.process.stdout.close()
 
 
+def free_port():
+    """A TCP port that was free a moment ago: bound to port 0 and read back.
+    The gateway refuses a listen port of 0."""
+    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as probe:
+        probe.bind(("", 0))
+        return probe.getsockname()[1]
+
+
 def listening_port(pid):
     """The TCP port the process listens on (IPv4), or 0."""
     inodes = set()
@@ -82,7 +91,7 @@ class Gateway:
         self.folder = tempfile.mkdtemp(prefix="tesmo-systest.")
         for name in PROGRAM_FILES:
             shutil.copy2(os.path.join(bin_dir, name), self.folder)
-        api = {"listen_port": 0}
+        api = {"listen_port": free_port()}
         if idle_timeout is not None:
             api["idle_timeout"] = idle_timeout
         server = {"host": "127.0.0.1", "port": sim_port, "user": SIM_USER,

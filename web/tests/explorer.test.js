@@ -336,3 +336,26 @@ test('the edge plant: names with quotes, backslashes and tabs, values that are n
   await watch.Screenshot('edge-largest-spectrum');
   NoErrors(watch);
 });
+
+// The page comes with its validators and Cache-Control: no-cache, so a
+// browser asks again on every visit, and on a second visit the gateway
+// answers 304 NOT MODIFIED instead of sending the whole page again.
+test('a second visit revalidates the page and moves under a kilobyte', async (t) => {
+  const kSecondVisitBytes = 1024;
+  const { plant, browser } = await Start(t, 'demo');
+  const context = await browser.newContext();
+  t.after(() => context.close());
+  const page = await context.newPage();
+  const visits = [];
+  for (let visit = 0; visit < 2; visit++) {
+    const finished = page.waitForEvent('requestfinished', { predicate: (request) => request.resourceType() === 'document', timeout: kWaitMs });
+    await page.goto(plant.base, { waitUntil: 'load' });
+    const request = await finished;
+    const sizes = await request.sizes();
+    visits.push({ headers: await request.allHeaders(), bytes: sizes.responseHeadersSize + sizes.responseBodySize });
+  }
+  assert.equal(visits.length, 2);
+  assert.ok(visits[0].bytes > 100 * 1024, `first visit ${visits[0].bytes} bytes`);
+  assert.ok(visits[1].headers['if-none-match'], 'the browser asks with the page\'s tag');
+  assert.ok(visits[1].bytes < kSecondVisitBytes, `second visit ${visits[1].bytes} bytes`);
+});

@@ -6,7 +6,6 @@
 
 const { spawn } = require('node:child_process');
 const fs = require('node:fs');
-const http = require('node:http');
 const net = require('node:net');
 const os = require('node:os');
 const path = require('node:path');
@@ -192,27 +191,17 @@ async function StartPlant(options = {}) {
   return plant;
 }
 
-// GET of a path below the gateway on a connection of its own: status,
-// status text, content type, text and the parsed body. (The gateway closes
-// the connection after an error answer without saying so in the answer, so
-// a pooled connection could be found closed by the next request.)
-function Get(base, relative) {
-  return new Promise((resolve, reject) => {
-    const request = http.get(base + relative, { agent: false }, (response) => {
-      const chunks = [];
-      response.on('data', (chunk) => chunks.push(chunk));
-      response.on('end', () => {
-        const text = Buffer.concat(chunks).toString('utf8');
-        try {
-          resolve({ status: response.statusCode, statusText: response.statusMessage, type: response.headers['content-type'], text, body: JSON.parse(text) });
-        } catch (error) {
-          reject(new Error(`${relative}: ${error.message}: ${text.slice(0, 200)}`));
-        }
-      });
-      response.on('error', reject);
-    });
-    request.on('error', reject);
-  });
+// GET of a path below the gateway through Node's fetch, which keeps its
+// connections and reuses them: status, status text, content type, text and
+// the parsed body.
+async function Get(base, relative) {
+  const response = await fetch(base + relative);
+  const text = await response.text();
+  try {
+    return { status: response.status, statusText: response.statusText, type: response.headers.get('content-type'), text, body: JSON.parse(text) };
+  } catch (error) {
+    throw new Error(`${relative}: ${error.message}: ${text.slice(0, 200)}`);
+  }
 }
 
 // The query of a request, each value percent-encoded.

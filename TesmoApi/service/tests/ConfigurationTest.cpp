@@ -50,7 +50,7 @@ TEST_F(ConfigurationTest, FillsEveryFieldFromAValidFile) {
     EXPECT_EQ(8080, listenPort);
     EXPECT_STREQ("tesmo.plant", serverHost);
     EXPECT_STREQ("operador", serverUser);
-    EXPECT_STREQ("s\\\"ecret", serverPassword) << "escapes stay as written";
+    EXPECT_STREQ("s\"ecret", serverPassword) << "its escape decoded";
     EXPECT_EQ(2500, serverPort);
     EXPECT_STREQ(kValidConfig, configText);
     EXPECT_EQ(kDefaultApiIdleTimeout, apiIdleTimeout);
@@ -91,6 +91,71 @@ TEST_F(ConfigurationTest, EachRequiredKeyFaultNamesTheKey) {
         EXPECT_EQ(eConfigFault::BadKey, Load(Edited(c.from, c.to))) << c.from << " -> " << c.to;
         EXPECT_EQ(c.key, failedKey) << c.from << " -> " << c.to;
     }
+}
+
+// The HTTP server would listen on a port of the system's choosing, which no
+// client knows.
+TEST_F(ConfigurationTest, ListenPortThatWorksOutToZeroIsRefused) {
+    for (const char* port : {"0", "65536", "131072", "-65536", "\"0x50\""}) {
+        EXPECT_EQ(eConfigFault::BadKey, Load(Edited("8080", port))) << port;
+        EXPECT_EQ("api.listen_port", failedKey) << port;
+    }
+    for (const char* port : {"1", "65535", "65537"}) {
+        EXPECT_EQ(eConfigFault::None, Load(Edited("8080", port))) << port;
+    }
+}
+
+// A password with a quote or a backslash reaches the Tesmo server as the
+// person meant it, not as JSON writes it.
+TEST_F(ConfigurationTest, TextValuesHaveTheirEscapesDecoded) {
+    struct strCase {
+        const char* written;
+        const char* read;
+    };
+    const strCase cases[] = {
+        {"plain", "plain"},
+        {"s\\\"ecret", "s\"ecret"},
+        {"C:\\\\tesmo", "C:\\tesmo"},
+        {"a\\/b", "a/b"},
+        {"\\b\\f\\n\\r\\t", "\b\f\n\r\t"},
+        {"Jos\\u00e9 \\u20AC", "Jos\xC3\xA9 \xE2\x82\xAC"},
+        {"\\ud83d\\ude00!", "\xF0\x9F\x98\x80!"},
+        {"M\xC3\xA1quina", "M\xC3\xA1quina"},
+    };
+    for (const strCase& c : cases) {
+        const std::string value = std::string("\"") + c.written + "\"";
+        ASSERT_EQ(eConfigFault::None, Load(Edited("\"s\\\"ecret\"", value))) << c.written;
+        EXPECT_STREQ(c.read, serverPassword) << c.written;
+        ASSERT_EQ(eConfigFault::None, Load(Edited("\"operador\"", value))) << c.written;
+        EXPECT_STREQ(c.read, serverUser) << c.written;
+        ASSERT_EQ(eConfigFault::None, Load(Edited("\"tesmo.plant\"", value))) << c.written;
+        EXPECT_STREQ(c.read, serverHost) << c.written;
+    }
+    // The limit is on the text the escapes stand for.
+    const std::string hundred = std::string(kServerTextLength - 1, 'u') + "\\\"";
+    ASSERT_EQ(eConfigFault::None, Load(Edited("\"operador\"", "\"" + hundred + "\"")));
+    EXPECT_EQ(std::string(kServerTextLength - 1, 'u') + "\"", serverUser);
+}
+
+// A file saved in the ANSI code page (Windows-1252) is read as such, and its
+// texts reach the Tesmo server in that code page, as the file holds them.
+TEST_F(ConfigurationTest, FileThatIsNotUtf8IsReadAsWindows1252) {
+    const std::string ansi =
+        Replace(Edited("\"operador\"", "\"Jos\xE9\""), "s\\\"ecret", "\x80uro\\u00e9\\u20ac");
+    ASSERT_EQ(eConfigFault::None, Load(ansi));
+    EXPECT_STREQ("Jos\xE9", serverUser);
+    EXPECT_STREQ("\x80uro\xE9\x80", serverPassword) << "escapes in the same code page";
+    EXPECT_EQ(2500, serverPort) << "keys after the text are read";
+    EXPECT_EQ(ansi, configText) << "the file as it was read";
+
+    const std::string outside = Replace(ansi, "\\u20ac", "\\u4e2d");
+    EXPECT_EQ(eConfigFault::BadKey, Load(outside)) << "a character the code page lacks";
+    EXPECT_EQ("drovane_tesmo_server.password", failedKey);
+
+    const std::string longest = "\"" + std::string(kServerTextLength - 1, 'u') + "\x80\"";
+    ASSERT_EQ(eConfigFault::None, Load(Edited("\"operador\"", longest)))
+        << "one hundred bytes in the code page";
+    EXPECT_EQ(kServerTextLength, strlen(serverUser));
 }
 
 TEST_F(ConfigurationTest, TextFieldsHoldOneHundredCharacters) {

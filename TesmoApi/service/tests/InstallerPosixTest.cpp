@@ -1,16 +1,17 @@
-// Runs the real program's installer and uninstaller with stand-ins for
-// systemctl, sudo, ufw, firewall-cmd and useradd as the only tools on PATH
-// (they record their arguments and answer as each case says) and the unit
-// folder redirected, and checks the order of the commands, which failures
+// Runs the program's installer and uninstaller, in the program's test build,
+// with stand-ins for systemctl, sudo, ufw, firewall-cmd and useradd as the
+// only tools on PATH (they record their arguments and answer as each case
+// says) and the unit folder redirected, and checks the order of the commands, which failures
 // stop the run, what the person is told and the exit status. Then, where
 // systemd runs, one installation for real.
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -44,12 +45,6 @@ std::string Failure(const std::string& message, const std::string& function, uns
            "\n    Código: " + std::to_string(code) + "\n";
 }
 
-// The service account exists on this machine (a real installation made it):
-// the installer then uses it instead of creating it.
-bool ServiceUserExists() {
-    return getpwnam("tesmoapi") != nullptr;
-}
-
 struct strRun {
     int status;
     std::string errors;
@@ -66,9 +61,17 @@ class InstallerTest : public ::testing::Test {
         fs::create_directory(doubles);
         fs::create_directory(units);
         for (const char* tool : {"systemctl", "sudo", "useradd"}) AddTool(tool);
+        // The service account exists unless a case says otherwise; the test
+        // build takes the accounts the stand-ins list as the machine's.
+        std::ofstream(doubles / "accounts") << kServiceUser << '\n';
         folder.Write("TesmoApi.json", Config(port));
         program = (folder.Path() / "TesmoApi").string();
+        // The program's test build, whose administrator test and unit folder
+        // the runs steer.
+        const fs::path own = fs::read_symlink("/proc/self/exe").parent_path();
+        fs::copy_file(own / "TesmoApiTestBuild", program, fs::copy_options::overwrite_existing);
         unit = units / "TesmoApi.service";
+        record = units / "TesmoApi.firewall";
     }
 
     void AddTool(const std::string& name) const {
@@ -85,20 +88,28 @@ class InstallerTest : public ::testing::Test {
     // administrator test.
     strRun Run(const std::string& switchText, const char* administrator = "yes") {
         fs::remove(doubles / "calls");
-        ProgramRun run(folder, {switchText},
-                       {"PATH=" + doubles.string(), "TESMO_DOUBLE_FOLDER=" + doubles.string(),
-                        "TESMOAPI_TEST_UNIT_FOLDER=" + units.string(),
-                        std::string("TESMOAPI_TEST_ADMINISTRATOR=") + administrator});
-        strRun result{run.Wait(), run.ErrorOutput(), {}};
-        std::istringstream calls(ReadFile(doubles / "calls"));
-        for (std::string line; std::getline(calls, line);) result.calls.push_back(line);
+        ProgramRun run(folder, {switchText}, Environment(administrator));
+        strRun result{run.Wait(), run.ErrorOutput(), Calls()};
         return result;
     }
 
-    // The commands of a successful installation, with the firewall's last.
+    std::vector<std::string> Environment(const char* administrator) const {
+        return {"PATH=" + doubles.string(), "TESMO_DOUBLE_FOLDER=" + doubles.string(),
+                "TESMOAPI_TEST_UNIT_FOLDER=" + units.string(),
+                std::string("TESMOAPI_TEST_ADMINISTRATOR=") + administrator};
+    }
+
+    std::vector<std::string> Calls() const {
+        std::vector<std::string> result;
+        std::istringstream calls(ReadFile(doubles / "calls"));
+        for (std::string line; std::getline(calls, line);) result.push_back(line);
+        return result;
+    }
+
+    // The commands of a successful installation for an existing account,
+    // with the firewall's last.
     std::vector<std::string> InstallCalls(const std::vector<std::string>& firewall = {}) const {
         std::vector<std::string> calls;
-        if (!ServiceUserExists()) calls.push_back(kUseradd);
         for (const char* call :
              {"systemctl daemon-reload", "systemctl start TesmoApi", "systemctl enable TesmoApi"}) {
             calls.push_back(call);
@@ -114,6 +125,7 @@ class InstallerTest : public ::testing::Test {
     fs::path doubles;
     fs::path units;
     fs::path unit;
+    fs::path record;  // the firewall rule the installation added
     std::string program;
 };
 
@@ -122,15 +134,20 @@ TEST_F(InstallerTest, InstallWritesTheUnitThenRunsEachStepInOrder) {
         const char* what;
         std::vector<std::string> tools;
         std::vector<std::string> firewall;
+        std::string record;
     };
     const std::string rule = Rule();
     const strCase cases[] = {
-        {"no firewall tool", {}, {}},
-        {"ufw", {"ufw"}, {"ufw allow " + rule}},
+        {"no firewall tool", {}, {}, ""},
+        {"ufw", {"ufw"}, {"ufw allow " + rule}, "ufw " + rule + "\n"},
         {"firewall-cmd, at once and for good",
          {"firewall-cmd"},
-         {"firewall-cmd --add-port=" + rule, "firewall-cmd --permanent --add-port=" + rule}},
-        {"ufw before firewall-cmd", {"ufw", "firewall-cmd"}, {"ufw allow " + rule}},
+         {"firewall-cmd --add-port=" + rule, "firewall-cmd --permanent --add-port=" + rule},
+         "firewall-cmd " + rule + "\n"},
+        {"ufw before firewall-cmd",
+         {"ufw", "firewall-cmd"},
+         {"ufw allow " + rule},
+         "ufw " + rule + "\n"},
     };
     for (const strCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -142,7 +159,9 @@ TEST_F(InstallerTest, InstallWritesTheUnitThenRunsEachStepInOrder) {
         ASSERT_TRUE(fs::exists(unit));
         EXPECT_EQ(fs::perms(0644), fs::status(unit).permissions() & fs::perms::mask);
         EXPECT_NE(std::string::npos, ReadFile(unit).find("\nExecStart=" + program + "\n"));
+        EXPECT_EQ(c.record, ReadFile(record));
         fs::remove(unit);
+        fs::remove(record);
         for (const std::string& tool : c.tools) RemoveTool(tool);
     }
 }
@@ -153,8 +172,7 @@ TEST_F(InstallerTest, InstallWritesTheUnitThenRunsEachStepInOrder) {
 TEST_F(InstallerTest, UnitIsTheOneForTheProgramsFolder) {
     ASSERT_EQ(0, Run("/AdmInstall").status);
     std::string expected;
-    ASSERT_TRUE(FormatServiceUnit(program.c_str(), ServiceUserExists() ? kServiceUser : nullptr,
-                                  &expected));
+    ASSERT_TRUE(FormatServiceUnit(program.c_str(), kServiceUser, &expected));
     EXPECT_EQ(expected, ReadFile(unit));
 }
 
@@ -168,7 +186,7 @@ TEST_F(InstallerTest, InstallFailuresStopTheRunOrAreWarnings) {
         std::string errors;
     };
     const std::vector<std::string> all = InstallCalls({"ufw allow " + Rule()});
-    const size_t first = all.size() - 4;  // after useradd, if it runs
+    const size_t first = all.size() - 4;
     const strCase cases[] = {
         {"reload", "systemctl", "daemon-reload 1\n", kFailed, first + 1,
          Failure("Error al configurar la descripción del servicio", "systemctl", 1)},
@@ -178,7 +196,6 @@ TEST_F(InstallerTest, InstallFailuresStopTheRunOrAreWarnings) {
          Failure("Error al configurar el tipo de inicio del servicio", "systemctl", 1)},
         {"firewall", "ufw", "allow 1\n", 0, all.size(),
          Failure("No se pudo configurar el FireWall", "ufw", 1)},
-        {"useradd fails: the unit runs as root", "useradd", "* 1\n", 0, all.size(), ""},
     };
     AddTool("ufw");
     for (const strCase& c : cases) {
@@ -193,11 +210,87 @@ TEST_F(InstallerTest, InstallFailuresStopTheRunOrAreWarnings) {
         fs::remove(unit);
         fs::remove(doubles / (std::string(c.tool) + ".answers"));
     }
-    if (!ServiceUserExists()) {
-        Answer("useradd", "* 1\n");
-        Run("/AdmInstall");
-        EXPECT_EQ(std::string::npos, ReadFile(unit).find("User=")) << ReadFile(unit);
+}
+
+// The service never runs as root: without its own account, made where it is
+// missing, and the configuration made the account's, there is no unit.
+TEST_F(InstallerTest, WithoutItsAccountTheServiceIsNotInstalled) {
+    struct strCase {
+        const char* what;
+        bool accountExists;
+        const char* useraddAnswer;
+        bool configurationLoops;  // a symbolic link to itself: chown fails
+        int status;
+        std::vector<std::string> calls;
+        std::string errors;
+    };
+    std::vector<std::string> madeThenInstalled = {kUseradd};
+    for (const std::string& call : InstallCalls()) madeThenInstalled.push_back(call);
+    const strCase cases[] = {
+        {"a missing account is made", false, "", false, 0, madeThenInstalled, ""},
+        {"useradd fails",
+         false,
+         "* 9\n",
+         false,
+         kFailed,
+         {kUseradd},
+         Failure("Error al crear el servicio", "useradd", 9)},
+        {"useradd cannot be run",
+         false,
+         nullptr,
+         false,
+         kFailed,
+         {},
+         Failure("Error al crear el servicio", "posix_spawnp", ENOENT)},
+        {"the configuration cannot be given to it",
+         true,
+         "",
+         true,
+         kFailed,
+         {},
+         Failure("Error al crear el servicio", "chown", ELOOP)},
+    };
+    const fs::path configuration = folder.Path() / "TesmoApi.json";
+    for (const strCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream(doubles / "accounts", std::ios::trunc)
+            << (c.accountExists ? "tesmoapi\n" : "");
+        fs::remove(doubles / "useradd.answers");
+        if (c.useraddAnswer == nullptr) RemoveTool("useradd");
+        if (c.useraddAnswer != nullptr) Answer("useradd", c.useraddAnswer);
+        const std::string text = ReadFile(configuration);
+        if (c.configurationLoops) {
+            fs::remove(configuration);
+            fs::create_symlink(configuration, configuration);
+        }
+        const strRun run = Run("/AdmInstall");
+        EXPECT_EQ(c.status, run.status);
+        EXPECT_EQ(c.errors, run.errors);
+        EXPECT_EQ(c.calls, run.calls);
+        if (c.status == 0) {
+            EXPECT_NE(std::string::npos, ReadFile(unit).find("\nUser=tesmoapi\n"))
+                << ReadFile(unit);
+        } else {
+            EXPECT_FALSE(fs::exists(unit)) << ReadFile(unit);
+        }
+        fs::remove(unit);
+        fs::remove(configuration);
+        folder.Write("TesmoApi.json", text);
+        if (c.useraddAnswer == nullptr) AddTool("useradd");
     }
+}
+
+// It holds the Tesmo server's password: readable by the service's account
+// only.
+TEST_F(InstallerTest, ConfigurationIsMadeTheAccountsAlone) {
+    const fs::path configuration = folder.Path() / "TesmoApi.json";
+    fs::permissions(configuration, fs::perms(0664));
+    ASSERT_EQ(0, Run("/AdmInstall").status);
+    struct stat status {};
+    ASSERT_EQ(0, stat(configuration.c_str(), &status));
+    EXPECT_EQ(0600u, status.st_mode & 07777);
+    EXPECT_EQ(geteuid(), status.st_uid) << "the account as the test build finds it";
+    EXPECT_EQ(getegid(), status.st_gid);
 }
 
 TEST_F(InstallerTest, FirewallWithoutAReadableConfigurationIsAWarning) {
@@ -247,6 +340,7 @@ TEST_F(InstallerTest, UninstallStopsWaitsRemovesTheUnitAndWithdrawsTheRule) {
     for (const strCase& c : cases) {
         SCOPED_TRACE(c.what);
         std::ofstream(unit) << "[Unit]\n";
+        std::ofstream(record) << "ufw " << Rule() << "\n";
         fs::remove(doubles / "systemctl.answers");
         fs::remove(doubles / "ufw.answers");
         Answer("systemctl", c.systemctl);
@@ -261,6 +355,47 @@ TEST_F(InstallerTest, UninstallStopsWaitsRemovesTheUnitAndWithdrawsTheRule) {
         EXPECT_EQ(c.errors, run.errors);
         EXPECT_EQ(calls, run.calls);
         EXPECT_FALSE(fs::exists(unit));
+        EXPECT_EQ(std::string(c.ufw).empty(), !fs::exists(record)) << "kept while its rule stays";
+    }
+}
+
+// The rule withdrawn is the one the installation added, as it recorded it
+// beside the unit, whatever the configuration says now; without a record
+// there is none to withdraw.
+TEST_F(InstallerTest, UninstallWithdrawsTheRuleTheInstallationAdded) {
+    struct strCase {
+        const char* what;
+        const char* tool;  // at installation; nullptr: none
+        std::vector<std::string> withdrawal;
+    };
+    const std::string rule = Rule();
+    const strCase cases[] = {
+        {"ufw", "ufw", {"ufw delete allow " + rule}},
+        {"firewall-cmd",
+         "firewall-cmd",
+         {"firewall-cmd --remove-port=" + rule, "firewall-cmd --permanent --remove-port=" + rule}},
+        {"no firewall tool at installation", nullptr, {}},
+    };
+    Answer("systemctl", "is-active 3 inactive\n");
+    for (const strCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        folder.Write("TesmoApi.json", Config(port));
+        if (c.tool != nullptr) AddTool(c.tool);
+        ASSERT_EQ(0, Run("/AdmInstall").status);
+        if (c.tool != nullptr) RemoveTool(c.tool);
+        folder.Write("TesmoApi.json", Config(FreePort()));  // the port changed since
+        AddTool("ufw");
+        AddTool("firewall-cmd");
+        const strRun run = Run("/AdmUninstall");
+        EXPECT_EQ(0, run.status);
+        EXPECT_EQ("", run.errors);
+        const size_t removal = 4;  // stop, is-active, disable, daemon-reload
+        ASSERT_GE(run.calls.size(), removal);
+        const std::vector<std::string> firewall(run.calls.begin() + removal, run.calls.end());
+        EXPECT_EQ(c.withdrawal, firewall);
+        EXPECT_FALSE(fs::exists(record));
+        RemoveTool("ufw");
+        RemoveTool("firewall-cmd");
     }
 }
 
@@ -276,6 +411,34 @@ TEST_F(InstallerTest, ServiceThatDoesNotStopIsAskedTenTimesHalfASecondApart) {
     calls.push_back("systemctl daemon-reload");
     EXPECT_EQ(calls, run.calls) << "removed anyway, after the tenth pause";
     EXPECT_GE(waited, std::chrono::milliseconds(4900));
+}
+
+// Ctrl-C in a terminal signals the installer and every run it started (one
+// process group): a removal waiting for a service that does not stop ends at
+// once, also when it runs elevated, started through sudo.
+TEST_F(InstallerTest, CtrlCInterruptsTheInstallerAndTheRunsItStarted) {
+    struct strCase {
+        const char* switchText;
+        const char* administrator;
+    };
+    Answer("systemctl", "is-active 0 active\n");
+    for (const strCase& c : {strCase{"/AdmUninstall", "yes"}, strCase{"/Uninstall", "no"}}) {
+        SCOPED_TRACE(c.switchText);
+        fs::remove(doubles / "calls");
+        ProgramRun run(folder, {c.switchText}, Environment(c.administrator));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        const auto interrupted = std::chrono::steady_clock::now();
+        run.SignalGroup(SIGINT);
+        EXPECT_EQ(-1, run.Wait()) << "ended by the signal, not by finishing its work";
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - interrupted);
+        EXPECT_LT(took.count(), 2000) << "milliseconds after the signal";
+        EXPECT_EQ("", run.ErrorOutput());
+        const std::vector<std::string> calls = Calls();
+        EXPECT_FALSE(std::find(calls.begin(), calls.end(), "systemctl disable TesmoApi") !=
+                     calls.end())
+            << "the removal did not go on";
+    }
 }
 
 TEST_F(InstallerTest, WithoutRootTheProgramRunsItselfThroughSudo) {

@@ -1,9 +1,9 @@
-// Runs the real program's installer and uninstaller under the Service
-// Control Manager: with Wine's own sc for the whole job end to end, and with
-// stand-ins for SC and netsh beside the program (found there before the
-// system's), which record their command lines byte for byte and answer as
-// each case says. What the program tells the person is read from the message
-// log that TESMOAPI_TEST_MESSAGE_LOG names.
+// Runs the program's installer and uninstaller, in the program's test build,
+// under the Service Control Manager: with Wine's own sc for the whole job end
+// to end, and with stand-ins for SC and netsh beside the program (found there
+// before the system's), which record their command lines byte for byte and
+// answer as each case says. What the program tells the person is read from
+// the message log that TESMOAPI_TEST_MESSAGE_LOG names.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -80,10 +80,14 @@ class InstallerTest : public ServiceTest {
         port = FreePort();
         WriteConfig(Config(port));
         program = folder + "TesmoApi.exe";
+        // The program's test build, whose administrator test and messages
+        // the runs steer and read.
+        ASSERT_TRUE(
+            CopyFileA((OwnFolder() + "TesmoApiTestBuild.exe").c_str(), program.c_str(), FALSE));
     }
 
     // Runs the program's copy from its folder with the switch; administrator:
-    // the answer its administrator test gives (nullptr: the real one).
+    // the answer its administrator test gives (nullptr: yes).
     DWORD Run(const std::string& switchText, const char* administrator = nullptr) const {
         DeleteFileA((folder + "messages").c_str());
         DeleteFileA((folder + "calls").c_str());

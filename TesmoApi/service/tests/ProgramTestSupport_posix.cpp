@@ -79,7 +79,7 @@ ProgramRun::ProgramRun(const ProgramFolder& folder, const std::vector<std::strin
     if (pid == 0) {
         const int error = open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int output = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (error < 0 || output < 0 || chdir("/") != 0) _exit(127);
+        if (error < 0 || output < 0 || chdir("/") != 0 || setpgid(0, 0) != 0) _exit(127);
         dup2(error, STDERR_FILENO);
         dup2(output, STDOUT_FILENO);
         execve(argv[0], argv.data(), envp.data());
@@ -89,13 +89,17 @@ ProgramRun::ProgramRun(const ProgramFolder& folder, const std::vector<std::strin
 
 ProgramRun::~ProgramRun() {
     if (pid > 0) {
-        kill(pid, SIGKILL);
+        kill(-pid, SIGKILL);
         waitpid(pid, nullptr, 0);
     }
 }
 
 void ProgramRun::Signal(int number) const {
     kill(pid, number);
+}
+
+void ProgramRun::SignalGroup(int number) const {
+    kill(-pid, number);
 }
 
 int ProgramRun::Wait() {

@@ -29,11 +29,11 @@ class ProgramFolder : public TempFolder {
         const std::filesystem::path& parent = std::filesystem::temp_directory_path());
 };
 
-// One run of the program, started from "/" so that it must find its own
-// folder, with its standard output and error in files of the folder.
-// environment: "NAME=value" entries that replace or add to this process's
-// (NOTIFY_SOCKET is never inherited). Killed if still running when
-// destroyed.
+// One run of the program, in a process group of its own, started from "/"
+// so that it must find its own folder, with its standard output and error in
+// files of the folder. environment: "NAME=value" entries that replace or add
+// to this process's (NOTIFY_SOCKET is never inherited). Killed, with what it
+// started, if still running when destroyed.
 class ProgramRun {
   public:
     ProgramRun(const ProgramFolder& folder, const std::vector<std::string>& arguments,
@@ -43,6 +43,9 @@ class ProgramRun {
     ProgramRun& operator=(const ProgramRun&) = delete;
 
     void Signal(int number) const;
+    // Signals the program and every process it started, which share a
+    // process group of their own, as a terminal's Ctrl-C does.
+    void SignalGroup(int number) const;
     // Exit status, or -1 when the program did not end normally in time.
     int Wait();
     std::string ErrorOutput() const;

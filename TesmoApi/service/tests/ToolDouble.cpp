@@ -10,8 +10,10 @@
 //   [text printed on standard output]". The line is used up when a later one
 //   answers the same parameter, so the last answer repeats. Without one it
 //   prints nothing and exits 0.
-// As sudo without an answer it runs its parameters as a command, as root
-// would run it: the administrator test of that program is told "yes".
+// As useradd answering 0 it adds its last parameter to the file "accounts" of
+// the folder, which the test build of the program reads as the machine's
+// accounts (HostSystemDouble.cpp). As sudo without an answer it runs its parameters as a command
+// (the test build of the program, told nothing, takes itself for root).
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -81,7 +83,6 @@ std::string Parameters(int argc, char** argv) {
 
 int RunAsRoot(char** argv) {
     if (argv[1] == nullptr) return kCannotRun;
-    setenv("TESMOAPI_TEST_ADMINISTRATOR", "yes", 1);
     execvp(argv[1], argv + 1);
     return kCannotRun;
 }
@@ -138,6 +139,9 @@ int main(int argc, char** argv) {
     const strAnswer answer =
         TakeAnswer(std::string(folder) + "/" + name + ".answers", FirstWord(parameters));
     if (!answer.found && name == "sudo") return RunAsRoot(argv);
+    if (answer.exitCode == 0 && name == "useradd" && argc > 1) {
+        std::ofstream(std::string(folder) + "/accounts", std::ios::app) << argv[argc - 1] << '\n';
+    }
     if (!answer.output.empty()) printf("%s\n", answer.output.c_str());
     return answer.exitCode;
 }
