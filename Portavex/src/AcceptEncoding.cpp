@@ -1,8 +1,6 @@
 #include "AcceptEncoding.h"
 
-#include <cstring>
-
-#include "TextCodec.h"
+#include "RequestParser.h"
 
 namespace portavex {
 
@@ -30,12 +28,7 @@ strSpan Trim(strSpan span) {
 
 // Whether span is lowerName (in lower case) in any letter case.
 bool SpanIs(strSpan span, const char* lowerName) {
-    const size_t length = std::strlen(lowerName);
-    if (static_cast<size_t>(span.end - span.begin) != length) return false;
-    for (size_t i = 0; i < length; i++) {
-        if (AsciiLower(span.begin[i]) != lowerName[i]) return false;
-    }
-    return true;
+    return IsToken(span.begin, static_cast<size_t>(span.end - span.begin), lowerName);
 }
 
 // The piece of span before the first separator, and span moved past it.

@@ -16,10 +16,6 @@ const char kBlanks[] = " \t";
 // What follows kProtocolMark on the request line of an HTTP/1.0 request.
 const char kVersion10[] = "/1.0";
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
@@ -113,7 +109,7 @@ const char* NextListElement(const char** cursor, size_t* length) {
 
 bool IsToken(const char* text, size_t length, const char* word) {
     for (size_t i = 0; i < length; i++) {
-        if (word[i] == '\0' || Lower(text[i]) != word[i]) return false;
+        if (word[i] == '\0' || AsciiLower(text[i]) != word[i]) return false;
     }
     return word[length] == '\0';
 }
