@@ -28,6 +28,7 @@ struct strConnectionBuffers {
     char parameters[kParameterDocumentCapacity + 1];
     char header[kResponseHeaderSize];
     strFileBuffers file;
+    GzipEncoder gzip;
 };
 
 struct strConnection {
@@ -90,14 +91,16 @@ bool Answer(strConnection& connection) {
     if (request.method != MethodGet) return SendError(channel, NotImplemented);
     if (request.badEncoding) return SendError(channel, BadRequest);
     const strServerSettings& settings = *connection.settings;
+    GzipEncoder* gzip = AllowsGzip(request.codings) ? &connection.buffers->gzip : nullptr;
     if (std::strncmp(request.resource, kApiPrefix, kApiPrefixLength) == 0) {
         const strApiSettings api = {settings.callback, settings.resultsSize};
         return ServeApi(channel, api, request.resource, request.query,
-                        connection.buffers->parameters);
+                        connection.buffers->parameters, gzip);
     }
     const strFileRoot root = {settings.rootDirectory, settings.defaultDocument,
-                              &connection.table->hiddenFiles};
-    return ServeFile(channel, root, request, &connection.buffers->file);
+                              &connection.table->hiddenFiles, &connection.table->gzipFiles,
+                              settings.resultsSize};
+    return ServeFile(channel, root, request, &connection.buffers->file, gzip);
 }
 
 // Ends the connection gracefully: the peer sees the end of the stream

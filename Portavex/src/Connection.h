@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "GzipFileCache.h"
 #include "HiddenFiles.h"
 #include "Limits.h"
 #include "Platform.h"
@@ -48,6 +49,7 @@ struct strConnectionTable {
     std::atomic<bool> listening{false};  // false tells the listener to end
     int idleTimeoutSeconds = kDefaultIdleTimeoutSeconds;
     HiddenFiles hiddenFiles;
+    GzipFileCache gzipFiles;
 };
 
 // What the listener hands a new connection thread: what it needs of its

@@ -68,7 +68,7 @@ bool KeepsConnection(const strAnswerChannel& channel, eRequestResult status) {
 }
 
 size_t FormatHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
-                    const char* extension, const char* lines) {
+                    const char* extension, eBodyCoding coding, const char* lines) {
     strHeaderWriter header = {channel.header, 0};
     header.Add("HTTP/1.1 %s\r\nX-Powered-By: %s\r\n", HttpStatus(status), kPoweredBy);
     if (length > 0) {
@@ -79,6 +79,12 @@ size_t FormatHeader(const strAnswerChannel& channel, eRequestResult status, uint
         header.Add("Content-Length: 0\r\n");
     }
     if (channel.origin) header.Add("Access-Control-Allow-Origin: *\r\n");
+    if (coding == CodingGzip && length > 0) header.Add("Content-Encoding: gzip\r\n");
+    // A body that could go coded varies, and so does the answer that stands
+    // for one.
+    if (coding != CodingFixed && (length > 0 || status == NotModified)) {
+        header.Add("Vary: Accept-Encoding\r\n");
+    }
     header.Add("%s", lines);
     if (!KeepsConnection(channel, status)) {
         header.Add("Connection: close\r\n");
@@ -90,8 +96,8 @@ size_t FormatHeader(const strAnswerChannel& channel, eRequestResult status, uint
 }
 
 bool SendAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
-                size_t length, const char* extension) {
-    size_t headerLength = FormatHeader(channel, status, length, extension);
+                size_t length, const char* extension, eBodyCoding coding, const char* lines) {
+    size_t headerLength = FormatHeader(channel, status, length, extension, coding, lines);
     return SendGathered(channel.socket, channel.header, headerLength, body, length, false);
 }
 
