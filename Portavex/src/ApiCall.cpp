@@ -7,8 +7,24 @@
 
 namespace portavex {
 
+namespace {
+
+const char kJsonExtension[] = ".json";
+
+// Sends the callback's answer, gzip-coded when that is allowed and pays.
+bool SendResults(const strAnswerChannel& channel, eRequestResult status, const char* results,
+                 size_t length, GzipEncoder* gzip) {
+    if (gzip != nullptr && length > kGzipThreshold && gzip->Compress(results, length, length)) {
+        return SendAnswer(channel, status, gzip->Data(), gzip->Length(), kJsonExtension,
+                          CodingGzip);
+    }
+    return SendAnswer(channel, status, results, length, kJsonExtension, CodingIdentity);
+}
+
+}  // namespace
+
 bool ServeApi(const strAnswerChannel& channel, const strApiSettings& api, char* resource,
-              char* query, char* parameters) {
+              char* query, char* parameters, GzipEncoder* gzip) {
     if (api.callback == nullptr) return SendError(channel, NotImplemented);
     parameters[0] = '\0';
     if (query != nullptr && !BuildParameterDocument(parameters, query)) {
@@ -25,7 +41,7 @@ bool ServeApi(const strAnswerChannel& channel, const strApiSettings& api, char* 
         return SendError(channel, ServiceError);
     }
     eRequestResult status = static_cast<eRequestResult>(result);
-    bool sent = SendAnswer(channel, status, results, length, ".json");
+    bool sent = SendResults(channel, status, results, length, gzip);
     delete[] results;
     return sent && KeepsConnection(channel, status);
 }

@@ -3,6 +3,7 @@
 // JSON answer.
 #pragma once
 
+#include "Compression.h"
 #include "Portavex.h"
 #include "Response.h"
 
@@ -16,11 +17,14 @@ struct strApiSettings {
 
 // Answers the request for resource (beginning with kApiPrefix) with query
 // (null when the URL has none), building the parameter document in
-// parameters (kParameterDocumentCapacity + 1 bytes). True when the answer
-// was Ok and went out whole and the request did not ask for the close, so
-// the connection may stay open.
+// parameters (kParameterDocumentCapacity + 1 bytes). Every answer with a
+// body says that its coding depends on Accept-Encoding; one of more than
+// kGzipThreshold bytes goes gzip-coded through gzip, the connection's
+// encoder, when the request allows it (gzip not null) and that makes it
+// smaller. True when the answer was Ok and went out whole and the request
+// did not ask for the close, so the connection may stay open.
 bool ServeApi(const strAnswerChannel& channel, const strApiSettings& api, char* resource,
-              char* query, char* parameters);
+              char* query, char* parameters, GzipEncoder* gzip);
 
 // Answers GET /metrics with what callback writes into a buffer of
 // resultsSize bytes, as plain text. True when the answer was Ok and went out

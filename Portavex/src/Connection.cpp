@@ -28,6 +28,7 @@ struct strConnectionBuffers {
     char parameters[kParameterDocumentCapacity + 1];
     char header[kResponseHeaderSize];
     strFileBuffers file;
+    GzipEncoder gzip;
 };
 
 struct strConnection {
@@ -93,16 +94,18 @@ bool Answer(strConnection& connection) {
     if (settings.metricsCallback != nullptr && std::strcmp(request.resource, kMetricsPath) == 0) {
         return ServeMetrics(channel, settings.metricsCallback, settings.metricsSize);
     }
+    GzipEncoder* gzip = AllowsGzip(request.codings) ? &connection.buffers->gzip : nullptr;
     if (std::strncmp(request.resource, kApiPrefix, kApiPrefixLength) == 0) {
         const strApiSettings api = {settings.callback, settings.resultsSize};
         return ServeApi(channel, api, request.resource, request.query,
-                        connection.buffers->parameters);
+                        connection.buffers->parameters, gzip);
     }
     const strFileRoot root = {settings.rootDirectory, settings.defaultDocument,
-                              &connection.table->hiddenFiles};
+                              &connection.table->hiddenFiles, &connection.table->gzipFiles,
+                              settings.resultsSize};
     strAnswerChannel fileChannel = channel;
     fileChannel.answerCounts = connection.table->counters.fileAnswers;
-    return ServeFile(fileChannel, root, request, &connection.buffers->file);
+    return ServeFile(fileChannel, root, request, &connection.buffers->file, gzip);
 }
 
 // Ends the connection gracefully: the peer sees the end of the stream

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <thread>
 
+#include "GzipFileCache.h"
 #include "HiddenFiles.h"
 #include "Limits.h"
 #include "Platform.h"
@@ -60,6 +61,7 @@ struct strConnectionTable {
     int idleTimeoutSeconds = kDefaultIdleTimeoutSeconds;
     HiddenFiles hiddenFiles;
     strServerCounters counters;
+    GzipFileCache gzipFiles;
 };
 
 // What the listener hands a new connection thread: what it needs of its

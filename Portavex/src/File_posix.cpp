@@ -104,6 +104,10 @@ bool PathIdentity(const char* path, strFileIdentity* identity) {
     return true;
 }
 
+bool FileRewind(FileHandle file) {
+    return lseek(Fd(file), 0, SEEK_SET) == 0;
+}
+
 // The kernel names the file behind each descriptor in /proc.
 bool FileStoredPath(FileHandle file, char* path, size_t size) {
     char link[kDescriptorLinkSize];

@@ -71,6 +71,11 @@ bool PathIdentity(const char* path, strFileIdentity* identity) {
     return known;
 }
 
+bool FileRewind(FileHandle file) {
+    LARGE_INTEGER start = {};
+    return SetFilePointerEx(Handle(file), start, nullptr, FILE_BEGIN) != 0;
+}
+
 // The normalized name holds every folder and the file by its long name;
 // without the volume no mount manager is asked.
 bool FileStoredPath(FileHandle file, char* path, size_t size) {

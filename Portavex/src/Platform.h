@@ -78,7 +78,9 @@ bool FileOpen(const char* path, FileHandle* file);
 bool FileSize(FileHandle file, uint64_t* size);
 bool FileIdentity(FileHandle file, strFileIdentity* identity);
 // When a file was last written: seconds since 1970-01-01 UTC and the
-// finer part the platform keeps, in its own unit.
+// finer part the platform keeps, in its own unit (nanoseconds on Linux,
+// 100-nanosecond steps on Windows), so that two writes within one second
+// still differ.
 struct strFileTime {
     int64_t seconds;
     uint32_t fraction;
@@ -93,6 +95,8 @@ bool PathIdentity(const char* path, strFileIdentity* identity);
 // short name, the target where it was opened through a link. False when
 // the platform cannot tell.
 bool FileStoredPath(FileHandle file, char* path, size_t size);
+// Moves the file's position back to its first byte.
+bool FileRewind(FileHandle file);
 // Bytes read (may be fewer than asked at the end), < 0 on error.
 long FileRead(FileHandle file, char* buffer, size_t size);
 // Sends header (headerLength bytes) and then the next size bytes of file on

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "AcceptEncoding.h"
 #include "TextCodec.h"
 
 namespace portavex {
@@ -14,10 +15,6 @@ const char kLineBreaks[] = "\r\n";
 const char kBlanks[] = " \t";
 // What follows kProtocolMark on the request line of an HTTP/1.0 request.
 const char kVersion10[] = "/1.0";
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -56,6 +53,10 @@ void TakeIfModifiedSince(char* value, strRequest* request) {
     request->ifModifiedSince = value;
 }
 
+void TakeAcceptEncoding(char* value, strRequest* request) {
+    ReadAcceptEncoding(value, std::strlen(value), &request->codings);
+}
+
 struct strHeaderRule {
     const char* name;  // lower case
     void (*take)(char* value, strRequest* request);
@@ -63,6 +64,7 @@ struct strHeaderRule {
 
 const strHeaderRule kHeaderRules[] = {
     {"connection", TakeConnection},
+    {"accept-encoding", TakeAcceptEncoding},
     {"if-none-match", TakeIfNoneMatch},
     {"if-modified-since", TakeIfModifiedSince},
 };
@@ -107,7 +109,7 @@ const char* NextListElement(const char** cursor, size_t* length) {
 
 bool IsToken(const char* text, size_t length, const char* word) {
     for (size_t i = 0; i < length; i++) {
-        if (word[i] == '\0' || Lower(text[i]) != word[i]) return false;
+        if (word[i] == '\0' || AsciiLower(text[i]) != word[i]) return false;
     }
     return word[length] == '\0';
 }
@@ -146,6 +148,7 @@ void ParseRequest(char* view, strRequest* request) {
     request->askedKeepAlive = false;
     request->ifNoneMatch = nullptr;
     request->ifModifiedSince = nullptr;
+    request->codings = strCodingWeights();
 
     // Line breaks before the request line are empty lines; it ends at the
     // next one, and the header lines follow.

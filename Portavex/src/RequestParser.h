@@ -1,10 +1,13 @@
 // Reads what the server dispatches on out of one request: from its line the
 // method, the requested path and the raw query; from its header lines what
-// the request says about its connection and the validators of a cached copy.
+// the request says about its connection, the codings it accepts and the
+// validators of a cached copy.
 // (The framer sees the Origin header.)
 #pragma once
 
 #include <cstddef>
+
+#include "AcceptEncoding.h"
 
 namespace portavex {
 
@@ -30,6 +33,9 @@ struct strRequest {
     // Values of the validator header lines, blanks trimmed; null when absent.
     const char* ifNoneMatch;
     const char* ifModifiedSince;
+    // The Accept-Encoding lines, read together: AllowsGzip tells whether the
+    // answer may travel gzip-coded.
+    strCodingWeights codings;
 };
 
 // view: a request line and header lines, terminated; the request line is

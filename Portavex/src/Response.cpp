@@ -68,14 +68,14 @@ bool KeepsConnection(const strAnswerChannel& channel, eRequestResult status) {
 }
 
 size_t FormatHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
-                    const char* extension, const char* lines) {
+                    const char* extension, eBodyCoding coding, const char* lines) {
     char type[kContentTypeSize] = "";
     if (length > 0) ContentTypeFor(extension, type);
-    return FormatTypedHeader(channel, status, length, type, lines);
+    return FormatTypedHeader(channel, status, length, type, coding, lines);
 }
 
 size_t FormatTypedHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
-                         const char* contentType, const char* lines) {
+                         const char* contentType, eBodyCoding coding, const char* lines) {
     strHeaderWriter header = {channel.header, 0};
     header.Add("HTTP/1.1 %s\r\nX-Powered-By: %s\r\n", HttpStatus(status), kPoweredBy);
     if (length > 0) {
@@ -84,6 +84,12 @@ size_t FormatTypedHeader(const strAnswerChannel& channel, eRequestResult status,
         header.Add("Content-Length: 0\r\n");
     }
     if (channel.origin) header.Add("Access-Control-Allow-Origin: *\r\n");
+    if (coding == CodingGzip && length > 0) header.Add("Content-Encoding: gzip\r\n");
+    // A body that could go coded varies, and so does the answer that stands
+    // for one.
+    if (coding != CodingFixed && (length > 0 || status == NotModified)) {
+        header.Add("Vary: Accept-Encoding\r\n");
+    }
     header.Add("%s", lines);
     if (!KeepsConnection(channel, status)) {
         header.Add("Connection: close\r\n");
@@ -101,16 +107,17 @@ void CountAnswer(const strAnswerChannel& channel, eRequestResult status) {
 }
 
 bool SendAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
-                size_t length, const char* extension) {
+                size_t length, const char* extension, eBodyCoding coding, const char* lines) {
     char type[kContentTypeSize] = "";
     if (length > 0) ContentTypeFor(extension, type);
-    return SendTypedAnswer(channel, status, body, length, type);
+    return SendTypedAnswer(channel, status, body, length, type, coding, lines);
 }
 
 bool SendTypedAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
-                     size_t length, const char* contentType) {
+                     size_t length, const char* contentType, eBodyCoding coding,
+                     const char* lines) {
     CountAnswer(channel, status);
-    size_t headerLength = FormatTypedHeader(channel, status, length, contentType);
+    size_t headerLength = FormatTypedHeader(channel, status, length, contentType, coding, lines);
     return SendGathered(channel.socket, channel.header, headerLength, body, length, false);
 }
 

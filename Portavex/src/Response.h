@@ -11,6 +11,14 @@
 
 namespace portavex {
 
+// What an answer's header says about the coding of its body.
+enum eBodyCoding {
+    CodingFixed,     // a body no request header changes: nothing
+    CodingIdentity,  // a body that could go gzip-coded goes as it is:
+                     // "Vary: Accept-Encoding"
+    CodingGzip       // "Content-Encoding: gzip" and the Vary line
+};
+
 // Whether result is one of eRequestResult's, which have status lines.
 bool IsKnownResult(int result);
 
@@ -44,25 +52,31 @@ void CountAnswer(const strAnswerChannel& channel, eRequestResult status);
 // registered for extension, and Content-Length. An Ok answer without body
 // gets "Content-Length: 0", since the connection stays open after it; other
 // answers without body end with the connection. The request's Origin header
-// adds the cross-origin line; then come lines (whole header lines, "" for
-// none) and, when the connection ends after the answer, "Connection:
-// close", or, when an HTTP/1.0 request asked to keep it, "Connection:
-// keep-alive".
+// adds the cross-origin line. Then, in this order: "Content-Encoding: gzip"
+// when coding is CodingGzip and there is a body; "Vary: Accept-Encoding"
+// for any coding but CodingFixed, with a body or on a NotModified answer; lines
+// (whole header lines, "" for none: a file's validators); and, when the
+// connection ends after the answer, "Connection: close", or, when an
+// HTTP/1.0 request asked to keep it, "Connection: keep-alive".
 size_t FormatHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
-                    const char* extension, const char* lines = "");
+                    const char* extension, eBodyCoding coding = CodingFixed,
+                    const char* lines = "");
 // FormatHeader with the content type given (read only when length > 0).
 size_t FormatTypedHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
-                         const char* contentType, const char* lines = "");
+                         const char* contentType, eBodyCoding coding = CodingFixed,
+                         const char* lines = "");
 
 // Sends an answer: its header (FormatHeader) and body (length bytes; null
 // when length is 0) gathered into one send. False when the connection
 // failed on the way.
 bool SendAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
-                size_t length, const char* extension);
+                size_t length, const char* extension, eBodyCoding coding = CodingFixed,
+                const char* lines = "");
 
 // SendAnswer with the content type given instead of an extension's.
 bool SendTypedAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
-                     size_t length, const char* contentType);
+                     size_t length, const char* contentType, eBodyCoding coding = CodingFixed,
+                     const char* lines = "");
 
 // Sends an answer without body, after which the connection is closed.
 // Returns false, the answer's verdict on the connection: it does not stay

@@ -1,14 +1,19 @@
 #include "StaticFile.h"
 
 #include <cstring>
+#include <string>
 
 #include "FileName.h"
 #include "Platform.h"
+#include "TextCodec.h"
 #include "Validators.h"
 
 namespace portavex {
 
 namespace {
+
+// Extensions of the text files that may go gzip-coded, in lower case.
+const char* const kTextExtensions[] = {".html", ".htm", ".json", ".css", ".js", ".svg", ".txt"};
 
 const char* ExtensionOf(const char* path) {
     const char* dot = std::strrchr(path, '.');
@@ -16,25 +21,123 @@ const char* ExtensionOf(const char* path) {
     return dot;
 }
 
-bool ReadValidators(FileHandle file, uint64_t size, strFileValidators* validators) {
-    strFileIdentity identity;
-    strFileTime modified;
-    if (!FileIdentity(file, &identity) || !FileModified(file, &modified)) return false;
-    MakeValidators(identity, size, modified, validators);
-    return true;
+// Whether extension is one of kTextExtensions in any letter case.
+bool IsTextExtension(const char* extension) {
+    for (const char* text : kTextExtensions) {
+        size_t i = 0;
+        while (text[i] != '\0' && AsciiLower(extension[i]) == text[i]) i++;
+        if (text[i] == '\0' && extension[i] == '\0') return true;
+    }
+    return false;
 }
 
-bool SendNotModified(const strAnswerChannel& channel, const strFileValidators& validators) {
+// The gzip member of the next size bytes of file, read through chunk; empty
+// when it would not be smaller than the file, null when the file cannot be
+// read whole or the encoder gets no memory.
+GzipMember CompressFile(FileHandle file, uint64_t size, char* chunk, GzipEncoder* gzip) {
+    if (!gzip->Begin(static_cast<size_t>(size))) return nullptr;
+    bool fits = true;
+    for (uint64_t left = size; left > 0 && fits;) {
+        const size_t want = left < kFileChunkSize ? static_cast<size_t>(left) : kFileChunkSize;
+        if (FileRead(file, chunk, want) != static_cast<long>(want)) return nullptr;
+        fits = gzip->Add(chunk, want);
+        left -= want;
+    }
+    if (!fits || !gzip->Finish()) return std::make_shared<const std::string>();
+    return std::make_shared<const std::string>(gzip->Data(), gzip->Length());
+}
+
+// The gzip member of the next version.size bytes of file, from the cache or
+// made and stored there.
+GzipMember CodedFile(GzipFileCache* cache, const strFileVersion& version, FileHandle file,
+                     char* chunk, GzipEncoder* gzip) {
+    GzipMember member = cache->Find(version);
+    if (member != nullptr) return member;
+    member = CompressFile(file, version.size, chunk, gzip);
+    cache->Store(version, member);
+    return member;
+}
+
+// An open file to answer with, as it is now.
+struct strOpenFile {
+    FileHandle handle;
+    strFileVersion version;
+    const char* extension;
+};
+
+// How the file goes out: its coding, and the body when that is CodingGzip.
+struct strFileCoding {
+    eBodyCoding coding;
+    GzipMember member;
+};
+
+// Chooses how file goes out to a request that allows gzip when gzip is not
+// null, leaving the file at its first byte. False when it cannot be read.
+bool ChooseCoding(const strFileRoot& root, const strOpenFile& file, strFileBuffers* buffers,
+                  GzipEncoder* gzip, strFileCoding* choice) {
+    const uint64_t size = file.version.size;
+    choice->coding = IsTextExtension(file.extension) ? CodingIdentity : CodingFixed;
+    if (choice->coding == CodingFixed || gzip == nullptr || size <= kGzipThreshold ||
+        size > root.gzipLimit) {
+        return true;
+    }
+    choice->member = CodedFile(root.gzipFiles, file.version, file.handle, buffers->chunk, gzip);
+    if (choice->member != nullptr && !choice->member->empty()) {
+        choice->coding = CodingGzip;
+        return true;
+    }
+    return FileRewind(file.handle);
+}
+
+bool ReadVersion(FileHandle file, strFileVersion* version) {
+    return FileSize(file, &version->size) && version->size < kFileSizeLimit &&
+           FileIdentity(file, &version->identity) && FileModified(file, &version->modified);
+}
+
+bool SendNotModified(const strAnswerChannel& channel, eBodyCoding coding,
+                     const strFileValidators& validators) {
     CountAnswer(channel, NotModified);
-    const size_t headerLength = FormatHeader(channel, NotModified, 0, "", validators.lines);
+    const size_t headerLength = FormatHeader(channel, NotModified, 0, "", coding, validators.lines);
     return SendAll(channel.socket, channel.header, headerLength) &&
            KeepsConnection(channel, NotModified);
+}
+
+bool SendFile(const strAnswerChannel& channel, const strOpenFile& file, const strFileCoding& choice,
+              const strFileValidators& validators, strFileBuffers* buffers) {
+    if (choice.coding == CodingGzip) {
+        return SendAnswer(channel, Ok, choice.member->data(), choice.member->size(), file.extension,
+                          CodingGzip, validators.lines);
+    }
+    CountAnswer(channel, Ok);
+    const size_t headerLength = FormatHeader(channel, Ok, file.version.size, file.extension,
+                                             choice.coding, validators.lines);
+    return FileSend(file.handle, file.version.size, channel.socket, channel.header, headerLength,
+                    buffers->chunk, kFileChunkSize);
+}
+
+// Answers request with file: "304 NOT MODIFIED" when the request's copy is
+// the answer it would get, else that answer. True when the connection may
+// stay open.
+bool AnswerWithFile(const strAnswerChannel& channel, const strFileRoot& root,
+                    const strRequest& request, const strOpenFile& file, strFileBuffers* buffers,
+                    GzipEncoder* gzip) {
+    strFileCoding choice;
+    if (!ChooseCoding(root, file, buffers, gzip, &choice)) {
+        return SendError(channel, ServiceError);
+    }
+    strFileValidators validators;
+    MakeValidators(file.version.identity, file.version.size, file.version.modified,
+                   choice.coding == CodingGzip, &validators);
+    if (IsCopyCurrent(validators, request.ifNoneMatch, request.ifModifiedSince)) {
+        return SendNotModified(channel, choice.coding, validators);
+    }
+    return SendFile(channel, file, choice, validators, buffers) && KeepsConnection(channel, Ok);
 }
 
 }  // namespace
 
 bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const strRequest& request,
-               strFileBuffers* buffers) {
+               strFileBuffers* buffers, GzipEncoder* gzip) {
     if (root.rootDirectory[0] == '\0') return SendError(channel, NotImplemented);
     const char* name = request.resource;
     if (name[0] == '\0') {
@@ -47,30 +150,19 @@ bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const s
     if (!CombinePath(path, kPathSize, root.rootDirectory, name)) {
         return SendError(channel, ServiceError);
     }
-    FileHandle file;
-    if (!FileOpen(path, &file)) return SendError(channel, NotFound);
-    if (root.hidden->Hides(file, path)) {
-        FileClose(file);
-        return SendError(channel, NotFound);
+    strOpenFile file;
+    if (!FileOpen(path, &file.handle)) return SendError(channel, NotFound);
+    bool keep;
+    if (root.hidden->Hides(file.handle, path)) {
+        keep = SendError(channel, NotFound);
+    } else if (!ReadVersion(file.handle, &file.version)) {
+        keep = SendError(channel, ServiceError);
+    } else {
+        file.extension = ExtensionOf(path);
+        keep = AnswerWithFile(channel, root, request, file, buffers, gzip);
     }
-    uint64_t size;
-    strFileValidators validators;
-    if (!FileSize(file, &size) || size >= kFileSizeLimit ||
-        !ReadValidators(file, size, &validators)) {
-        FileClose(file);
-        return SendError(channel, ServiceError);
-    }
-    if (IsCopyCurrent(validators, request.ifNoneMatch, request.ifModifiedSince)) {
-        FileClose(file);
-        return SendNotModified(channel, validators);
-    }
-    CountAnswer(channel, Ok);
-    const size_t headerLength =
-        FormatHeader(channel, Ok, size, ExtensionOf(path), validators.lines);
-    bool sent = FileSend(file, size, channel.socket, channel.header, headerLength, buffers->chunk,
-                         kFileChunkSize);
-    FileClose(file);
-    return sent && KeepsConnection(channel, Ok);
+    FileClose(file.handle);
+    return keep;
 }
 
 }  // namespace portavex

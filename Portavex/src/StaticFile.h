@@ -4,6 +4,8 @@
 // sends files best.
 #pragma once
 
+#include "Compression.h"
+#include "GzipFileCache.h"
 #include "HiddenFiles.h"
 #include "Limits.h"
 #include "RequestParser.h"
@@ -12,11 +14,14 @@
 namespace portavex {
 
 // Where files come from: rootDirectory ("" when the server serves no files)
-// and defaultDocument ("" for none), the files that are never served.
+// and defaultDocument ("" for none), the files that are never served, and
+// where text files of at most gzipLimit bytes are kept gzip-coded.
 struct strFileRoot {
     const char* rootDirectory;
     const char* defaultDocument;
     const HiddenFiles* hidden;
+    GzipFileCache* gzipFiles;
+    uint64_t gzipLimit;
 };
 
 // Working storage of a file answer: the combined path and one chunk of the
@@ -28,9 +33,14 @@ struct strFileBuffers {
 
 // Answers the request for the file request.resource (the decoded path after
 // the first "/"): the file with its validators, or "304 NOT MODIFIED" when
-// the request's validators show that its copy is still the file. True when
-// the whole answer was sent and the connection may stay open.
+// the request's validators show that its copy is still the answer it would
+// get. A text file (.html, .htm, .json, .css, .js, .svg, .txt) says that its
+// coding depends on Accept-Encoding; one of more than kGzipThreshold bytes
+// and at most root.gzipLimit goes gzip-coded through gzip, the connection's
+// encoder, when the request allows it (gzip not null) and that makes it
+// smaller; its entity tag then differs from that of the file as it is. True
+// when the whole answer was sent and the connection may stay open.
 bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const strRequest& request,
-               strFileBuffers* buffers);
+               strFileBuffers* buffers, GzipEncoder* gzip);
 
 }  // namespace portavex

@@ -15,6 +15,9 @@ namespace portavex {
 constexpr unsigned kMaxUtf8Bytes = 4;
 constexpr unsigned kMaxEscapeBytes = 6;
 
+// c in lower case when it is an ASCII capital letter; c otherwise.
+char AsciiLower(char c);
+
 // The value of a hexadecimal digit (0-9, a-f, A-F); -1 for any other character.
 int HexDigitValue(char c);
 

@@ -177,12 +177,13 @@ bool ParseHttpDate(const char* text, int64_t* seconds) {
 }
 
 void MakeValidators(const strFileIdentity& identity, uint64_t size, const strFileTime& modified,
-                    strFileValidators* validators) {
+                    bool gzipCoded, strFileValidators* validators) {
     validators->modifiedSeconds = modified.seconds;
     std::snprintf(validators->entityTag, kEntityTagSize,
-                  "\"%" PRIx64 "-%" PRIx64 "-%" PRIx64 "-%" PRIx64 "\"", identity.volume,
+                  "\"%" PRIx64 "-%" PRIx64 "-%" PRIx64 "-%" PRIx64 "%s\"", identity.volume,
                   identity.index, size,
-                  static_cast<uint64_t>(modified.seconds) << 32 | modified.fraction);
+                  static_cast<uint64_t>(modified.seconds) << 32 | modified.fraction,
+                  gzipCoded ? kGzipTagSuffix : "");
     char date[kHttpDateSize];
     FormatHttpDate(modified.seconds, date);
     std::snprintf(validators->lines, kValidatorLinesSize,

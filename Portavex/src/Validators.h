@@ -12,9 +12,12 @@ namespace portavex {
 
 // An IMF-fixdate ("Sun, 06 Nov 1994 08:49:37 GMT") and its terminator.
 constexpr size_t kHttpDateSize = 30;
-// A quoted entity tag made of four 64-bit numbers in hexadecimal, and its
-// terminator.
-constexpr size_t kEntityTagSize = 4 * 16 + 3 + 2 + 1;
+// What the entity tag of a gzip-coded answer has after the numbers of the
+// file's own, inside the quotes: the two codings are two representations.
+const char kGzipTagSuffix[] = "-gz";
+// A quoted entity tag made of four 64-bit numbers in hexadecimal, three
+// dashes between them, the gzip suffix, and its terminator.
+constexpr size_t kEntityTagSize = 4 * 16 + 3 + (sizeof(kGzipTagSuffix) - 1) + 2 + 1;
 // The header lines of a file's validators, and their terminator.
 constexpr size_t kValidatorLinesSize = 192;
 
@@ -35,9 +38,10 @@ struct strFileValidators {
 };
 
 // The validators of the file that identity names, with size bytes, last
-// written at modified.
+// written at modified, for its answer as it is or, when gzipCoded, for its
+// gzip-coded answer, whose entity tag ends in kGzipTagSuffix.
 void MakeValidators(const strFileIdentity& identity, uint64_t size, const strFileTime& modified,
-                    strFileValidators* validators);
+                    bool gzipCoded, strFileValidators* validators);
 
 // Whether the copy a request describes by its If-None-Match and
 // If-Modified-Since values (null when absent) is still the file: an entity

@@ -17,6 +17,8 @@ namespace {
 
 const char kMetricsBody[] = "up 1\n";
 constexpr unsigned long kMetricsSize = 64;
+// A text file large enough to go gzip-coded.
+constexpr size_t kCodedFileSize = 4096;
 
 // Answers with kMetricsBody, or with an error when the buffer is too small
 // for it (the test gives it a small one to make it fail).
@@ -133,6 +135,21 @@ TEST_F(MetricsRouteTest, NotModifiedAnswersAndClosingMetricsAnswers) {
     server.GetCounters(&counters);
     EXPECT_EQ(1u, counters.fileNotModified);
     EXPECT_EQ(0u, counters.fileAnswers[Ok]);
+}
+
+// A text file goes gzip-coded to a request that accepts it and plain to one
+// that does not; both count as file answers of their status alike.
+TEST_F(MetricsRouteTest, CodedAndPlainFileAnswersCountAlike) {
+    folder.Write("root/big.txt", std::string(kCodedFileSize, 'a'));
+    Start(MetricsCallback, kMetricsSize);
+    TestClient client(server.GetPort());
+    client.Send(GetRequest("/big.txt", "Accept-Encoding: gzip\r\n"));
+    EXPECT_NE(std::string::npos, client.ReadAnswer().find("\r\nContent-Encoding: gzip\r\n"));
+    client.Send(GetRequest("/big.txt"));
+    EXPECT_EQ(std::string::npos, client.ReadAnswer().find("Content-Encoding"));
+    strPortavexCounters counters;
+    server.GetCounters(&counters);
+    EXPECT_EQ(2u, counters.fileAnswers[Ok]);
 }
 
 }  // namespace

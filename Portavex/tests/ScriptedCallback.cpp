@@ -40,6 +40,16 @@ eRequestResult ScriptedCallback(char* resource, char* parameters, char* results,
         *resultsLength = resultsSize;
         return Ok;
     }
+    if (name.compare(0, 4, "text") == 0) {
+        const size_t length = std::stoul(name.substr(4));
+        std::string text;
+        for (int i = 0; text.size() < length; i++) {
+            text += "{\"n\":" + std::to_string(i) + ",\"v\":" + std::to_string(i * 37 % 101) + "},";
+        }
+        text.resize(length);
+        *resultsLength = Reply(results, resultsSize, text);
+        return Ok;
+    }
     if (name == "overlong") {
         *resultsLength = resultsSize + 1;
         return Ok;
@@ -64,4 +74,12 @@ std::string WithoutValidators(const std::string& answer) {
     const size_t to = answer.find(last);
     if (from > headerEnd || to > headerEnd) return answer;
     return answer.substr(0, from + 2) + answer.substr(to + last.size());
+}
+
+std::string HeaderValue(const std::string& answer, const std::string& name) {
+    const size_t headerEnd = answer.find("\r\n\r\n");
+    const size_t at = answer.find("\r\n" + name + ": ");
+    if (at == std::string::npos || at > headerEnd) return "";
+    const size_t from = at + name.size() + 4;
+    return answer.substr(from, answer.find("\r\n", from) - from);
 }

@@ -22,6 +22,7 @@ extern strCallbackLog callbackLog;
 //   r<digit>    that result, body {"r":<digit>}
 //   empty       Ok, no body
 //   big         Ok, the whole results buffer
+//   text<n>     Ok, n bytes of JSON-like text (cut to the buffer)
 //   overlong    Ok with a length beyond the buffer
 //   slow        Ok after 100 ms, counting concurrent calls
 //   block       Ok once callbackLog.release is set
@@ -34,3 +35,6 @@ constexpr unsigned long kTestResultsSize = 100000;
 // Cache-Control, which come together), which depend on where and when the
 // file was written; other answers unchanged.
 std::string WithoutValidators(const std::string& answer);
+
+// The value of the header line name in answer; empty when it has none.
+std::string HeaderValue(const std::string& answer, const std::string& name);

@@ -21,6 +21,7 @@ using Clock = std::chrono::steady_clock;
 
 const std::string kPoweredBy = "X-Powered-By: QUELM\r\n";
 const std::string kAllowOrigin = "Access-Control-Allow-Origin: *\r\n";
+const std::string kVary = "Vary: Accept-Encoding\r\n";
 // Every answer after which the server closes says so last.
 const std::string kClose = "Connection: close\r\n";
 
@@ -33,8 +34,8 @@ std::string JsonAnswer(const std::string& status, const std::string& body,
                        const std::string& extra = "") {
     const std::string close = status == "200 OK" ? "" : kClose;
     return StatusLine(status) + kPoweredBy + "Content-Type: " + RegisteredType(".json") +
-           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extra + close + "\r\n" +
-           body;
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extra + kVary + close +
+           "\r\n" + body;
 }
 
 long long MillisecondsSince(Clock::time_point start) {

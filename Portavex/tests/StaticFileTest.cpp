@@ -22,9 +22,12 @@ const std::string kNotFound =
     "HTTP/1.1 404 NOT FOUND\r\n" + kPoweredBy + "Connection: close\r\n\r\n";
 const std::string kSecret = "password=very-secret";
 
-std::string FileAnswer(const std::string& type, const std::string& body) {
+// The answer for a file; one of a text type says that its coding depends on
+// Accept-Encoding.
+std::string FileAnswer(const std::string& type, const std::string& body, bool text = true) {
     return "HTTP/1.1 200 OK\r\n" + kPoweredBy + "Content-Type: " + type +
-           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+           "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" +
+           (text ? "Vary: Accept-Encoding\r\n" : "") + "\r\n" + body;
 }
 
 class StaticFileTest : public ::testing::Test {
@@ -47,9 +50,9 @@ class StaticFileTest : public ::testing::Test {
     }
 
     // Serves a one-byte file called name and checks the type it goes with.
-    void ExpectServedAs(const std::string& name, const std::string& type) {
+    void ExpectServedAs(const std::string& name, const std::string& type, bool text = false) {
         folder.Write("root/" + name, "x");
-        EXPECT_EQ(FileAnswer(type, "x"), Fetch("/" + name)) << name;
+        EXPECT_EQ(FileAnswer(type, "x", text), Fetch("/" + name)) << name;
     }
 
     std::filesystem::path Root() const { return folder.Path() / "root"; }
@@ -126,8 +129,8 @@ TEST_F(StaticFileTest, TypesComeFromTheRegistry) {
 }
 #else
 TEST_F(StaticFileTest, TypesComeFromMimeTypes) {
-    ExpectServedAs("data.json", "application/json");
-    ExpectServedAs("PAGE.HTM", "text/html");
+    ExpectServedAs("data.json", "application/json", true);
+    ExpectServedAs("PAGE.HTM", "text/html", true);
     // Its registered type is longer than 31 characters.
     ExpectServedAs("letter.docx", "application/unknown");
 }
@@ -369,20 +372,12 @@ TEST_F(StaticFileTest, ClientLeavingMidFileEndsOnlyItsAnswer) {
 
 // --- Validators: a client's copy revalidates instead of downloading again ---
 
-// The value of the header line name in answer; empty when it has none.
-std::string HeaderValue(const std::string& answer, const std::string& name) {
-    const size_t headerEnd = answer.find("\r\n\r\n");
-    const size_t at = answer.find("\r\n" + name + ": ");
-    if (at == std::string::npos || at > headerEnd) return "";
-    const size_t from = at + name.size() + 4;
-    return answer.substr(from, answer.find("\r\n", from) - from);
-}
-
-// A 304 answer: the cross-origin line (before) and the connection line
-// (after) stand around the validators as in any answer.
+// A 304 answer for a text file: the cross-origin line (before) and the
+// connection line (after) stand around the Vary line and the validators as
+// in any answer.
 std::string NotModified(const std::string& lastModified, const std::string& tag,
                         const std::string& before = "", const std::string& after = "") {
-    return "HTTP/1.1 304 NOT MODIFIED\r\n" + kPoweredBy + before +
+    return "HTTP/1.1 304 NOT MODIFIED\r\n" + kPoweredBy + before + "Vary: Accept-Encoding\r\n" +
            "Last-Modified: " + lastModified + "\r\nETag: " + tag +
            "\r\nCache-Control: no-cache\r\n" + after + "\r\n";
 }
@@ -412,7 +407,8 @@ TEST_F(ValidatorTest, FileCarriesItsValidatorsBeforeTheEmptyLine) {
     const std::string answer = Ask(client, "/page.html", "Origin: o\r\n");
     const std::string head = "HTTP/1.1 200 OK\r\n" + kPoweredBy +
                              "Content-Type: " + RegisteredType(".html") +
-                             "\r\nContent-Length: 11\r\nAccess-Control-Allow-Origin: *\r\n";
+                             "\r\nContent-Length: 11\r\nAccess-Control-Allow-Origin: *\r\n" +
+                             "Vary: Accept-Encoding\r\n";
     EXPECT_EQ(0u, answer.find(head)) << answer;
     const std::string validators = answer.substr(head.size());
     const std::regex form(

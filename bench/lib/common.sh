@@ -170,12 +170,14 @@ bench_to_ms() {
 
 # bench_wrk CONNECTIONS DURATION URL: one wrk run on one thread pinned to the
 # client CPU, keep-alive; an answer slower than WRK_TIMEOUT (wrk's 2s) counts
-# as a time-out; WRK_SCRIPT, when set, is wrk's Lua script. Leaves W_RPS, W_P50 and W_P99 (ms), W_REQUESTS, W_ERRORS
+# as a time-out; WRK_SCRIPT, when set, is wrk's Lua script; WRK_HEADER, when
+# set, is sent as a header line with every request. Leaves W_RPS, W_P50 and
+# W_P99 (ms), W_REQUESTS, W_ERRORS
 # (connect, read and write errors), W_TIMEOUTS and W_NON2XX.
 bench_wrk() {
   local report
   report=$(taskset -c "$BENCH_CLIENT_CPU" wrk -t1 -c"$1" -d"$2" --timeout "${WRK_TIMEOUT:-2s}" \
-    ${WRK_SCRIPT:+-s "$WRK_SCRIPT"} --latency "$3" 2>&1)
+    ${WRK_SCRIPT:+-s "$WRK_SCRIPT"} ${WRK_HEADER:+-H "$WRK_HEADER"} --latency "$3" 2>&1)
   W_RPS=$(awk '/^Requests\/sec/ {print $2}' <<<"$report")
   W_P50=$(awk '$1 == "50%" {print $2}' <<<"$report" | bench_to_ms)
   W_P99=$(awk '$1 == "99%" {print $2}' <<<"$report" | bench_to_ms)
