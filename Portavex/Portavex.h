@@ -34,6 +34,31 @@ enum eRequestResult {
 typedef eRequestResult (*RequestCallback)(char* resource, char* parameters, char* results,
                                           unsigned long* resultsLength, unsigned long resultsSize);
 
+// The number of eRequestResult values.
+constexpr int kRequestResultCount = 6;
+
+// Called on a connection thread for every GET /metrics once set with
+// SetMetricsCallback. Writes a text body into results (resultsSize bytes) and
+// stores its length in *resultsLength; it is sent with the content type
+// "text/plain; version=0.0.4; charset=utf-8" when the result is Ok, and any
+// other result is answered like the request callback's. It may run on
+// several connection threads at once.
+typedef eRequestResult (*MetricsCallback)(char* results, unsigned long* resultsLength,
+                                          unsigned long resultsSize);
+
+// The server's counters since the object was constructed, as GetCounters
+// reads them; each field is read on its own, so they need not agree to the
+// last connection.
+struct strPortavexCounters {
+    std::uint64_t connectionsAccepted;  // connections taken from the listening socket
+    std::uint64_t connectionsOpen;      // connections whose threads still run
+    // File answers sent (GET of any path outside the API), by the result
+    // that chose their status line.
+    std::uint64_t fileAnswers[kRequestResultCount];
+    // File answers "304 Not Modified": the client's copy was still current.
+    std::uint64_t fileNotModified;
+};
+
 namespace portavex {
 struct strConnectionTable;
 }
@@ -74,6 +99,14 @@ class PORTAVEX_API Portavex {
     // false when the file cannot be opened or 8 are hidden already.
     bool HideFile(const char* path);
 
+    // Routes GET /metrics (without "api/": the path is no file then) to
+    // callback with a buffer of resultsSize bytes; null leaves /metrics a
+    // file path. Applies from the next Start.
+    void SetMetricsCallback(MetricsCallback callback, unsigned long resultsSize);
+    // Fills *counters; reads atomics only, so it may run on any thread at any
+    // time while the object lives.
+    void GetCounters(strPortavexCounters* counters) const;
+
     // Writes "1.5" into buffer; returns its length, or -1 when it does not fit.
     static int GetVersion(char* buffer, unsigned long size);
 
@@ -99,7 +132,9 @@ class PORTAVEX_API Portavex {
     char rootDirectory[kPathCapacity];    // empty: no files are served
     char defaultDocument[kPathCapacity];  // empty: "/" is not found
     unsigned long resultsSize;
-    unsigned short listenPort;  // 0 while not listening
+    MetricsCallback metricsCallback;  // null: /metrics is a file path
+    unsigned long metricsSize;        // bytes of the buffer metricsCallback gets
+    unsigned short listenPort;        // 0 while not listening
     // Open connections, hidden files and the idle time-out, shared with the
     // connection threads.
     portavex::strConnectionTable* connections;

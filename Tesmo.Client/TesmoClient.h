@@ -131,6 +131,29 @@ struct strAnalisisData {
     std::int32_t count;  // number of values, fetched with GetAnalisisData
 };
 
+// Kinds of exchange with a Tesmo server, as strExchangeCounts counts them.
+enum eExchangeKind {
+    ExchangeLogin,
+    ExchangeStamp,         // catalogue stamp
+    ExchangeCatalogue,     // catalogue download
+    ExchangeSpecialKinds,  // diagnostic kinds
+    ExchangeValues,        // current values of one machine
+    ExchangeTrend,         // mapped or raw trend
+    ExchangeAnalisis,      // stored analysis
+    kExchangeKindCount
+};
+
+// The exchanges of every client of the process since it started, read by
+// TesmoClient::GetExchangeCounts. An exchange is one request (or the login)
+// and its whole reply; one refused before anything was sent is not counted.
+struct strExchangeCounts {
+    std::uint64_t succeeded[kExchangeKindCount];  // by eExchangeKind
+    // Transport failures (the connection closed, see Failures below) and
+    // refused logins, by eExchangeKind.
+    std::uint64_t failed[kExchangeKindCount];
+    std::uint64_t bytesReceived;  // every byte read from a server, headers included
+};
+
 // A client of one Tesmo server: holds the connection, the reply buffer, the
 // catalogue tree and the results of the last trend and analysis queries.
 // One object is used by one thread at a time; objects share nothing.
@@ -242,6 +265,11 @@ class TESMO_CLIENT_API TesmoClient {
     // every client fails at once, and exchanges still waiting then end within
     // a fraction of a second, however long their time-out.
     static void AbandonExchangesAfter(int milliseconds);
+
+    // Fills *counts with the exchange counts of the process. Each counter is
+    // read on its own (relaxed atomics), so a call may run on any thread at
+    // any time, also while other clients exchange.
+    static void GetExchangeCounts(strExchangeCounts* counts);
 
   private:
     void MachinesMemoryFree();

@@ -46,4 +46,18 @@ bool ServeApi(const strAnswerChannel& channel, const strApiSettings& api, char* 
     return sent && KeepsConnection(channel, status);
 }
 
+bool ServeMetrics(const strAnswerChannel& channel, MetricsCallback callback,
+                  unsigned long resultsSize) {
+    char* results = new (std::nothrow) char[resultsSize > 0 ? resultsSize : 1];
+    if (results == nullptr) return SendError(channel, ServiceError);
+    unsigned long length = 0;
+    int result = callback(results, &length, resultsSize);
+    if (!IsKnownResult(result) || length > resultsSize) result = ServiceError;
+    bool sent = false;
+    if (result == Ok) sent = SendTypedAnswer(channel, Ok, results, length, kMetricsContentType);
+    delete[] results;
+    return result == Ok ? sent && KeepsConnection(channel, Ok)
+                        : SendError(channel, static_cast<eRequestResult>(result));
+}
+
 }  // namespace portavex

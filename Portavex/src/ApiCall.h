@@ -26,4 +26,10 @@ struct strApiSettings {
 bool ServeApi(const strAnswerChannel& channel, const strApiSettings& api, char* resource,
               char* query, char* parameters, GzipEncoder* gzip);
 
+// Answers GET /metrics with what callback writes into a buffer of
+// resultsSize bytes, as plain text. True when the answer was Ok and went out
+// whole.
+bool ServeMetrics(const strAnswerChannel& channel, MetricsCallback callback,
+                  unsigned long resultsSize);
+
 }  // namespace portavex

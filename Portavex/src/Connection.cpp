@@ -79,7 +79,7 @@ eReadResult ReadRequest(strConnection& connection) {
 // request asked of the connection.
 strAnswerChannel ChannelOf(strConnection& connection, eConnectionFate fate) {
     return {connection.socket, connection.buffers->framer.HasOrigin(), connection.buffers->header,
-            fate};
+            fate, nullptr};
 }
 
 // Answers one complete request: the API or a file. True when the connection
@@ -91,6 +91,9 @@ bool Answer(strConnection& connection) {
     if (request.method != MethodGet) return SendError(channel, NotImplemented);
     if (request.badEncoding) return SendError(channel, BadRequest);
     const strServerSettings& settings = *connection.settings;
+    if (settings.metricsCallback != nullptr && std::strcmp(request.resource, kMetricsPath) == 0) {
+        return ServeMetrics(channel, settings.metricsCallback, settings.metricsSize);
+    }
     GzipEncoder* gzip = AllowsGzip(request.codings) ? &connection.buffers->gzip : nullptr;
     if (std::strncmp(request.resource, kApiPrefix, kApiPrefixLength) == 0) {
         const strApiSettings api = {settings.callback, settings.resultsSize};
@@ -100,7 +103,9 @@ bool Answer(strConnection& connection) {
     const strFileRoot root = {settings.rootDirectory, settings.defaultDocument,
                               &connection.table->hiddenFiles, &connection.table->gzipFiles,
                               settings.resultsSize};
-    return ServeFile(channel, root, request, &connection.buffers->file, gzip);
+    strAnswerChannel fileChannel = channel;
+    fileChannel.answerCounts = connection.table->counters.fileAnswers;
+    return ServeFile(fileChannel, root, request, &connection.buffers->file, gzip);
 }
 
 // Ends the connection gracefully: the peer sees the end of the stream
@@ -148,11 +153,14 @@ void ConnectionMain(const strThreadStart* record) {
     // From here on the record may be gone.
     EventSet(record->start->started);
 
+    std::atomic<std::uint64_t>& open = table->counters.connectionsOpen;
+    open.fetch_add(1, std::memory_order_relaxed);
     if (!table->closing) {
         strConnectionBuffers buffers;
         strConnection connection = {table, &settings, socket, &buffers};
         Serve(connection);
     }
+    open.fetch_sub(1, std::memory_order_relaxed);
     // The threads that ended before this one are joined by it, so that few
     // wait for the next connection or the end of the server object.
     JoinEnded(table);

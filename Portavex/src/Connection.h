@@ -13,6 +13,7 @@
 #include "Limits.h"
 #include "Platform.h"
 #include "Portavex.h"
+#include "Response.h"
 
 namespace portavex {
 
@@ -21,9 +22,19 @@ namespace portavex {
 struct strServerSettings {
     RequestCallback callback;
     unsigned long resultsSize;
+    MetricsCallback metricsCallback;  // null: /metrics is a file path
+    unsigned long metricsSize;
     int idleTimeoutSeconds;
     char rootDirectory[kPathSize];
     char defaultDocument[kPathSize];
+};
+
+// What the server counts, updated by the listener and the connection threads
+// with relaxed atomics: nothing else is ordered by them.
+struct strServerCounters {
+    std::atomic<std::uint64_t> connectionsAccepted{0};
+    std::atomic<std::uint64_t> connectionsOpen{0};
+    std::atomic<std::uint64_t> fileAnswers[kAnswerStatusCount]{};
 };
 
 // The thread of one accepted connection and its socket.
@@ -49,6 +60,7 @@ struct strConnectionTable {
     std::atomic<bool> listening{false};  // false tells the listener to end
     int idleTimeoutSeconds = kDefaultIdleTimeoutSeconds;
     HiddenFiles hiddenFiles;
+    strServerCounters counters;
     GzipFileCache gzipFiles;
 };
 

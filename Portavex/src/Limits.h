@@ -69,5 +69,8 @@ const char kVersionText[] = "1.5";
 const char kPoweredBy[] = "QUELM";
 const char kApiPrefix[] = "api/";
 constexpr size_t kApiPrefixLength = sizeof(kApiPrefix) - 1;
+// The path of the metrics answer, as the parser hands it over (no slash).
+const char kMetricsPath[] = "metrics";
+const char kMetricsContentType[] = "text/plain; version=0.0.4; charset=utf-8";
 
 }  // namespace portavex

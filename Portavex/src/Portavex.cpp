@@ -35,6 +35,8 @@ Portavex::Portavex()
       rootDirectory(),
       defaultDocument(),
       resultsSize(0),
+      metricsCallback(nullptr),
+      metricsSize(0),
       listenPort(0),
       connections(nullptr) {
     if (!NetStartup()) throw "WSAStartup failed";
@@ -121,6 +123,21 @@ bool Portavex::HideFile(const char* path) {
     return path != nullptr && connections->hiddenFiles.Add(path);
 }
 
+void Portavex::SetMetricsCallback(MetricsCallback callback, unsigned long size) {
+    metricsCallback = callback;
+    metricsSize = callback != nullptr ? size : 0;
+}
+
+void Portavex::GetCounters(strPortavexCounters* counters) const {
+    const strServerCounters& source = connections->counters;
+    counters->connectionsAccepted = source.connectionsAccepted.load(std::memory_order_relaxed);
+    counters->connectionsOpen = source.connectionsOpen.load(std::memory_order_relaxed);
+    for (int i = 0; i < kRequestResultCount; ++i) {
+        counters->fileAnswers[i] = source.fileAnswers[i].load(std::memory_order_relaxed);
+    }
+    counters->fileNotModified = source.fileAnswers[NotModified].load(std::memory_order_relaxed);
+}
+
 int Portavex::GetVersion(char* buffer, unsigned long size) {
     if (buffer == nullptr) return -1;
     int written = std::snprintf(buffer, size, "%s", kVersionText);
@@ -135,6 +152,8 @@ void Portavex::ListenerLoop() {
     strServerSettings settings;
     settings.callback = requestCallback;
     settings.resultsSize = resultsSize;
+    settings.metricsCallback = metricsCallback;
+    settings.metricsSize = metricsSize;
     std::memcpy(settings.rootDirectory, rootDirectory, kPathSize);
     std::memcpy(settings.defaultDocument, defaultDocument, kPathSize);
     while (connections->listening) {
@@ -143,6 +162,7 @@ void Portavex::ListenerLoop() {
             if (connections->listening) std::this_thread::sleep_for(kAcceptRetryPause);
             continue;
         }
+        connections->counters.connectionsAccepted.fetch_add(1, std::memory_order_relaxed);
         {
             std::lock_guard<std::mutex> guard(connections->lock);
             settings.idleTimeoutSeconds = connections->idleTimeoutSeconds;

@@ -16,7 +16,7 @@ const char* const kStatusLines[] = {
     "200 OK",          "400 BAD REQUEST",           "401 UNAUTHORIZED",
     "404 NOT FOUND",   "500 INTERNAL SERVER ERROR", "501 NOT IMPLEMENTED",
     "304 NOT MODIFIED"};
-static_assert(sizeof(kStatusLines) / sizeof(kStatusLines[0]) == NotModified + 1,
+static_assert(sizeof(kStatusLines) / sizeof(kStatusLines[0]) == kAnswerStatusCount,
               "a status line for every answer");
 const char kUnknownContentType[] = "application/unknown";
 
@@ -69,12 +69,17 @@ bool KeepsConnection(const strAnswerChannel& channel, eRequestResult status) {
 
 size_t FormatHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
                     const char* extension, eBodyCoding coding, const char* lines) {
+    char type[kContentTypeSize] = "";
+    if (length > 0) ContentTypeFor(extension, type);
+    return FormatTypedHeader(channel, status, length, type, coding, lines);
+}
+
+size_t FormatTypedHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
+                         const char* contentType, eBodyCoding coding, const char* lines) {
     strHeaderWriter header = {channel.header, 0};
     header.Add("HTTP/1.1 %s\r\nX-Powered-By: %s\r\n", HttpStatus(status), kPoweredBy);
     if (length > 0) {
-        char type[kContentTypeSize];
-        ContentTypeFor(extension, type);
-        header.Add("Content-Type: %s\r\nContent-Length: %" PRIu64 "\r\n", type, length);
+        header.Add("Content-Type: %s\r\nContent-Length: %" PRIu64 "\r\n", contentType, length);
     } else if (status == Ok) {
         header.Add("Content-Length: 0\r\n");
     }
@@ -95,9 +100,24 @@ size_t FormatHeader(const strAnswerChannel& channel, eRequestResult status, uint
     return header.length;
 }
 
+void CountAnswer(const strAnswerChannel& channel, eRequestResult status) {
+    if (channel.answerCounts != nullptr) {
+        channel.answerCounts[status].fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
 bool SendAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
                 size_t length, const char* extension, eBodyCoding coding, const char* lines) {
-    size_t headerLength = FormatHeader(channel, status, length, extension, coding, lines);
+    char type[kContentTypeSize] = "";
+    if (length > 0) ContentTypeFor(extension, type);
+    return SendTypedAnswer(channel, status, body, length, type, coding, lines);
+}
+
+bool SendTypedAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
+                     size_t length, const char* contentType, eBodyCoding coding,
+                     const char* lines) {
+    CountAnswer(channel, status);
+    size_t headerLength = FormatTypedHeader(channel, status, length, contentType, coding, lines);
     return SendGathered(channel.socket, channel.header, headerLength, body, length, false);
 }
 

@@ -1,6 +1,7 @@
 // The bytes of every answer header the server sends, and sending them.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -24,19 +25,27 @@ bool IsKnownResult(int result);
 // The library's own answer to a request whose cached copy is still good; it
 // has a status line of its own after those of eRequestResult.
 constexpr eRequestResult NotModified = static_cast<eRequestResult>(NotImplemented + 1);
+// The number of status lines: eRequestResult's and NotModified.
+constexpr int kAnswerStatusCount = NotModified + 1;
 
 // Where one answer goes: the connection's socket, whether the request being
 // answered carried an Origin header, room for the header
-// (kResponseHeaderSize bytes), and what the request asked of the connection.
+// (kResponseHeaderSize bytes), what the request asked of the connection, and
+// the counters of answers by status that this answer adds to
+// (kAnswerStatusCount of them; null when not counted).
 struct strAnswerChannel {
     Socket socket;
     bool origin;
     char* header;
     eConnectionFate fate;
+    std::atomic<std::uint64_t>* answerCounts;
 };
 
 // Whether the connection stays open after an answer of status on channel.
 bool KeepsConnection(const strAnswerChannel& channel, eRequestResult status);
+
+// Counts an answer with status on the channel's counters, if it has them.
+void CountAnswer(const strAnswerChannel& channel, eRequestResult status);
 
 // Writes the header of an answer on channel into channel.header and returns
 // its length. A body (length > 0) gets Content-Type, from the type
@@ -52,6 +61,10 @@ bool KeepsConnection(const strAnswerChannel& channel, eRequestResult status);
 size_t FormatHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
                     const char* extension, eBodyCoding coding = CodingFixed,
                     const char* lines = "");
+// FormatHeader with the content type given (read only when length > 0).
+size_t FormatTypedHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
+                         const char* contentType, eBodyCoding coding = CodingFixed,
+                         const char* lines = "");
 
 // Sends an answer: its header (FormatHeader) and body (length bytes; null
 // when length is 0) gathered into one send. False when the connection
@@ -59,6 +72,11 @@ size_t FormatHeader(const strAnswerChannel& channel, eRequestResult status, uint
 bool SendAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
                 size_t length, const char* extension, eBodyCoding coding = CodingFixed,
                 const char* lines = "");
+
+// SendAnswer with the content type given instead of an extension's.
+bool SendTypedAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
+                     size_t length, const char* contentType, eBodyCoding coding = CodingFixed,
+                     const char* lines = "");
 
 // Sends an answer without body, after which the connection is closed.
 // Returns false, the answer's verdict on the connection: it does not stay

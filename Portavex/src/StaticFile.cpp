@@ -96,6 +96,7 @@ bool ReadVersion(FileHandle file, strFileVersion* version) {
 
 bool SendNotModified(const strAnswerChannel& channel, eBodyCoding coding,
                      const strFileValidators& validators) {
+    CountAnswer(channel, NotModified);
     const size_t headerLength = FormatHeader(channel, NotModified, 0, "", coding, validators.lines);
     return SendAll(channel.socket, channel.header, headerLength) &&
            KeepsConnection(channel, NotModified);
@@ -107,6 +108,7 @@ bool SendFile(const strAnswerChannel& channel, const strOpenFile& file, const st
         return SendAnswer(channel, Ok, choice.member->data(), choice.member->size(), file.extension,
                           CodingGzip, validators.lines);
     }
+    CountAnswer(channel, Ok);
     const size_t headerLength = FormatHeader(channel, Ok, file.version.size, file.extension,
                                              choice.coding, validators.lines);
     return FileSend(file.handle, file.version.size, channel.socket, channel.header, headerLength,

@@ -1,5 +1,6 @@
 #include "TesmoClient.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -38,6 +39,37 @@ std::size_t LengthOf(const char* text) {
 // The end of a step that begins now: connecting, or one exchange.
 Deadline StepDeadline(std::int32_t timeoutSeconds) {
     return DeadlineAfter(timeoutSeconds * kMillisecondsPerSecond);
+}
+
+// The counters behind GetExchangeCounts, shared by every client.
+struct strExchangeCounters {
+    std::atomic<std::uint64_t> succeeded[kExchangeKindCount];
+    std::atomic<std::uint64_t> failed[kExchangeKindCount];
+    std::atomic<std::uint64_t> bytesReceived;
+};
+strExchangeCounters exchangeCounters{};
+
+void CountExchange(eExchangeKind kind, bool succeeded, std::uint64_t bytes) {
+    auto& counter = succeeded ? exchangeCounters.succeeded : exchangeCounters.failed;
+    counter[kind].fetch_add(1, std::memory_order_relaxed);
+    if (bytes > 0) exchangeCounters.bytesReceived.fetch_add(bytes, std::memory_order_relaxed);
+}
+
+eExchangeKind KindOf(std::uint32_t command) {
+    switch (command) {
+        case CatalogueStamp:
+            return ExchangeStamp;
+        case Catalogue:
+            return ExchangeCatalogue;
+        case SpecialKinds:
+            return ExchangeSpecialKinds;
+        case Values:
+            return ExchangeValues;
+        case Analisis:
+            return ExchangeAnalisis;
+        default:
+            return ExchangeTrend;
+    }
 }
 
 template <typename T>
@@ -126,8 +158,11 @@ bool TesmoClient::Connect() {
     if (socket == kNoSocket) return false;
     const Deadline deadline = StepDeadline(timeoutSeconds);
     unsigned char reply[kLoginReplySize];
-    if (!SocketSend(socket, message, kLoginDataOffset + credentials, deadline) ||
-        !SocketReceive(socket, reply, sizeof reply, deadline) || LoadU32(reply) != LoginAccepted) {
+    const bool received = SocketSend(socket, message, kLoginDataOffset + credentials, deadline) &&
+                          SocketReceive(socket, reply, sizeof reply, deadline);
+    const bool accepted = received && LoadU32(reply) == LoginAccepted;
+    CountExchange(ExchangeLogin, accepted, received ? sizeof reply : 0);
+    if (!accepted) {
         Disconnect();
         return false;
     }
@@ -161,9 +196,11 @@ bool TesmoClient::SendAndReceive(std::uint32_t command, std::uint16_t machine,
     std::uint32_t length = received ? LoadU32(header + kHeaderLengthOffset) : 0;
     if (!received || length < minReply || length > maxReply || length > kMaxReplyPayload ||
         !SocketReceive(socket, receiveBuffer, length, deadline)) {
+        CountExchange(KindOf(command), false, received ? sizeof header : 0);
         Disconnect();
         return false;
     }
+    CountExchange(KindOf(command), true, sizeof header + length);
     *replyLength = length;
     return true;
 }
@@ -346,4 +383,12 @@ int TesmoClient::GetVersion(char* text, unsigned long size) {
 
 void TesmoClient::AbandonExchangesAfter(int milliseconds) {
     AbandonWaitsAt(DeadlineAfter(milliseconds));
+}
+
+void TesmoClient::GetExchangeCounts(strExchangeCounts* counts) {
+    for (int kind = 0; kind < kExchangeKindCount; ++kind) {
+        counts->succeeded[kind] = exchangeCounters.succeeded[kind].load(std::memory_order_relaxed);
+        counts->failed[kind] = exchangeCounters.failed[kind].load(std::memory_order_relaxed);
+    }
+    counts->bytesReceived = exchangeCounters.bytesReceived.load(std::memory_order_relaxed);
 }

@@ -9,6 +9,7 @@
 #include "api/Coalescer.h"
 #include "api/IdentHelp.h"
 #include "api/LogWrite.h"
+#include "api/Metrics.h"
 #include "api/Times.h"
 #include "api/resources/Analysis.h"
 #include "api/resources/Machine.h"
@@ -35,11 +36,12 @@ constexpr unsigned kResultNameCount = sizeof kResultNames / sizeof kResultNames[
 // destroyed, as connection threads may answer while the process ends.
 RequestCoalescer& coalescer = *new RequestCoalescer;
 
-ResourceHandler FindHandler(const char* resource) {
-    for (const strResource& row : ResourceTable) {
-        if (std::strcmp(row.name, resource) == 0) return row.handler;
+// The row of the resource table named resource; ResourceCount when none is.
+unsigned FindResource(const char* resource) {
+    for (unsigned row = 0; row < ResourceCount; ++row) {
+        if (std::strcmp(ResourceTable[row].name, resource) == 0) return row;
     }
-    return nullptr;
+    return ResourceCount;
 }
 
 // The lines of a block that are formatted: the banner, the time, the result
@@ -85,10 +87,13 @@ const char* ResultName(eRequestResult result) {
 
 eRequestResult OnGetApi(char* resource, char* parameters, char* results,
                         unsigned long* resultsLength, unsigned long resultsSize) {
+    const MetricsClock::time_point started =
+        metricsCounting ? MetricsClock::now() : MetricsClock::time_point();
     strJsonOutput output;
     JsonInit(&output, results, static_cast<uint32_t>(resultsSize));
     eRequestResult result = NotImplemented;
-    const ResourceHandler handler = FindHandler(resource);
+    const unsigned row = FindResource(resource);
+    const ResourceHandler handler = row < ResourceCount ? ResourceTable[row].handler : nullptr;
     if (handler != nullptr && serverSessions > 0) {
         result = coalescer.Answer(resource, parameters, handler, &output);
     } else if (handler != nullptr) {
@@ -98,5 +103,6 @@ eRequestResult OnGetApi(char* resource, char* parameters, char* results,
     }
     *resultsLength = static_cast<unsigned long>(std::strlen(results));
     LogBlock(resource, parameters, results, *resultsLength, result);
+    if (metricsCounting) CountRequest(row, result, MetricsClock::now() - started);
     return result;
 }

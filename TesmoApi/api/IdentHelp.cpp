@@ -4,10 +4,10 @@
 
 #include "api/Dispatcher.h"
 
-namespace {
-
 const char* const kApiName = "TesmoApi";
 const char* const kApiVersion = "BETA 25/04/2022";
+
+namespace {
 // Bytes handed to the HTTP library for its version text.
 constexpr unsigned long kVersionSize = 20;
 // Room for an unsigned 32-bit number in decimal.

@@ -6,5 +6,9 @@
 #include "Portavex.h"
 #include "api/JsonOutput.h"
 
+// The API's name and version, as ident states them.
+extern const char* const kApiName;
+extern const char* const kApiVersion;
+
 eRequestResult OnGetIdent(const char* parameters, strJsonOutput* output);
 eRequestResult OnGetHelp(const char* parameters, strJsonOutput* output);

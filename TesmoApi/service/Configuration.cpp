@@ -19,6 +19,8 @@ int serverPort;
 char configText[kConfigTextSize];
 int apiIdleTimeout = kDefaultApiIdleTimeout;
 int serverTimeout = kDefaultServerTimeout;
+bool apiMetrics = false;
+bool apiMetricsPlant = false;
 int serverSessions = kDefaultServerSessions;
 int serverSessionIdle = kDefaultSessionIdle;
 
@@ -32,6 +34,7 @@ enum class eKeyKind {
     Port,      // a Number whose low 16 bits are not 0
     Text,      // required, at most kServerTextLength characters
     Optional,  // a positive integer, or absent for the default
+    Flag,      // true or false, or absent for false
 };
 
 struct strConfigKey {
@@ -40,6 +43,7 @@ struct strConfigKey {
     char* text;
     int* number;
     int defaultValue;
+    bool* flag = nullptr;
 };
 
 // Read in this order; the first fault stops the load.
@@ -52,6 +56,8 @@ const strConfigKey kKeys[] = {
     {"api.idle_timeout", eKeyKind::Optional, nullptr, &apiIdleTimeout, kDefaultApiIdleTimeout},
     {"drovane_tesmo_server.timeout", eKeyKind::Optional, nullptr, &serverTimeout,
      kDefaultServerTimeout},
+    {"api.metrics", eKeyKind::Flag, nullptr, nullptr, 0, &apiMetrics},
+    {"api.metrics_plant", eKeyKind::Flag, nullptr, nullptr, 0, &apiMetricsPlant},
 };
 
 // A Windows-1252 byte takes at most three bytes in UTF-8 (0x80 is U+20AC).
@@ -222,6 +228,15 @@ bool ReadText(const strConfigKey& key) {
     return true;
 }
 
+// An optional Boolean: absent is false; present must be true or false.
+bool ReadFlag(const strConfigKey& key) {
+    char text[kConfigTextSize];
+    *key.flag = false;
+    if (!JsonGetValue(document, key.path, text, kConfigTextSize - 1)) return true;
+    *key.flag = strcmp(text, "true") == 0;
+    return *key.flag || strcmp(text, "false") == 0;
+}
+
 bool ReadKey(const strConfigKey& key) {
     switch (key.kind) {
         case eKeyKind::Number:
@@ -232,6 +247,8 @@ bool ReadKey(const strConfigKey& key) {
             return ReadText(key);
         case eKeyKind::Optional:
             return ReadOptional(key);
+        case eKeyKind::Flag:
+            return ReadFlag(key);
     }
     return false;
 }

@@ -25,6 +25,8 @@ extern int serverPort;                              // "drovane_tesmo_server.por
 extern char configText[kConfigTextSize];            // the whole file, terminated
 extern int apiIdleTimeout;                          // "api.idle_timeout", optional
 extern int serverTimeout;                           // "drovane_tesmo_server.timeout", optional
+extern bool apiMetrics;                             // "api.metrics", optional, false
+extern bool apiMetricsPlant;                        // "api.metrics_plant", optional, false
 extern int serverSessions;     // "drovane_tesmo_server.sessions", optional, 0 to 64
 extern int serverSessionIdle;  // "drovane_tesmo_server.session_idle", optional, seconds
 
@@ -49,7 +51,9 @@ struct strConfigFault {
 // when absent and must be positive integers when present; so do
 // "drovane_tesmo_server.sessions" (0 to 64: the logged-in connections kept
 // between requests, 0 for none) and "drovane_tesmo_server.session_idle" (the
-// seconds such a connection may stay unused).
+// seconds such a connection may stay unused). "api.metrics" and
+// "api.metrics_plant" are false when absent and must be true or false when
+// present.
 bool LoadConfiguration(const char* fileName, strConfigFault* fault);
 
 // The TCP port a configured port stands for: its low 16 bits, so that 70000

@@ -5,6 +5,7 @@
 #include "TesmoClient.h"
 
 #include "api/Dispatcher.h"
+#include "api/Metrics.h"
 #include "api/resources/SessionPool.h"
 #include "service/CommandLine.h"
 #include "service/Configuration.h"
@@ -57,6 +58,11 @@ int RunApi() {
     }
     server.SetIdleTimeout(apiIdleTimeout);
     sessionPool.Start(serverSessions, serverSessionIdle);
+    if (apiMetrics) {
+        EnableMetrics(&server, apiMetricsPlant);
+        SetSessionFiguresSource(ReadSessionFigures);
+        server.SetMetricsCallback(OnGetMetrics, kMetricsResultsSize);
+    }
     const auto port = PortNumber(listenPort);
     if (!server.Start(port, OnGetApi, kResultsSize, programDirectory, defaultDocument)) {
         snprintf(failure, sizeof failure, "el servidor HTTP no pudo escuchar en el puerto %u",

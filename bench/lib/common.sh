@@ -104,6 +104,7 @@ bench_wait_http() {
 # simulator at SIM_PORT, pinned to CPU, its request log appended to LOG and
 # WRAPPER (such as valgrind) in front of it. Returns once it answers; leaves
 # its port in BENCH_GATEWAY_PORT and its id in BENCH_LAST_PID.
+# BENCH_API_KEYS: more members of the configuration's "api" ("metrics":true).
 # BENCH_SERVER_KEYS, when set, is added to the "drovane_tesmo_server" object
 # (such as ',"sessions":8').
 bench_gateway() {
@@ -112,7 +113,7 @@ bench_gateway() {
   [ -d "$folder" ] || cp -r "$BENCH_BIN" "$folder"
   BENCH_GATEWAY_PORT=$(bench_free_port)
   cat >"$folder/TesmoApi.json" <<JSON
-{"api":{"listen_port":$BENCH_GATEWAY_PORT},
+{"api":{"listen_port":$BENCH_GATEWAY_PORT${BENCH_API_KEYS:+,$BENCH_API_KEYS}},
  "drovane_tesmo_server":{"host":"127.0.0.1","port":$sim,"user":"$BENCH_USER","password":"$BENCH_PASSWORD"${BENCH_SERVER_KEYS:-}}}
 JSON
   bench_start "$cpu" "$log" "$@" "$folder/TesmoApi"

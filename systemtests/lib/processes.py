@@ -84,20 +84,24 @@ def listening_port(pid):
 class Gateway:
     """TesmoApi from a copy of the build folder, configured for a simulator.
     wrapper: a command that runs the program (valgrind); nofile: its
-    descriptor limit."""
+    descriptor limit; api_keys and server_keys: more keys of the
+    configuration's "api" and "drovane_tesmo_server"."""
 
     def __init__(self, bin_dir, sim_port, idle_timeout=None, server_timeout=None,
-                 wrapper=(), nofile=None, log_requests=False, start_seconds=START_SECONDS):
+                 wrapper=(), nofile=None, log_requests=False, start_seconds=START_SECONDS,
+                 api_keys=None, server_keys=None):
         self.folder = tempfile.mkdtemp(prefix="tesmo-systest.")
         for name in PROGRAM_FILES:
             shutil.copy2(os.path.join(bin_dir, name), self.folder)
         api = {"listen_port": free_port()}
+        api.update(api_keys or {})
         if idle_timeout is not None:
             api["idle_timeout"] = idle_timeout
         server = {"host": "127.0.0.1", "port": sim_port, "user": SIM_USER,
                   "password": SIM_PASSWORD}
         if server_timeout is not None:
             server["timeout"] = server_timeout
+        server.update(server_keys or {})
         self.write("TesmoApi.json", _json({"api": api, "drovane_tesmo_server": server}))
         self.stderr_path = os.path.join(self.folder, "stderr.txt")
         self.stdout_path = os.path.join(self.folder, "requests.log")

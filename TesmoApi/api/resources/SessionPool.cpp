@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "api/Metrics.h"
+#include "service/Configuration.h"
+
 // Never destroyed: connection threads still answering as the process ends
 // may give their sessions back after static destruction has begun.
 SessionPool& sessionPool = *new SessionPool;
@@ -93,4 +96,11 @@ void SessionPool::ExpiryLoop() {
         cameBack.notify_one();
         guard.lock();
     }
+}
+
+bool ReadSessionFigures(strSessionFigures* figures) {
+    if (serverSessions == 0) return false;
+    figures->inUse = static_cast<uint64_t>(sessionPool.SessionsInUse());
+    figures->idle = static_cast<uint64_t>(sessionPool.SessionsIdle());
+    return true;
 }

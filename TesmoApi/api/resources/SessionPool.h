@@ -76,3 +76,8 @@ class SessionPool {
 // The service's one pool, started with the configured sessions when they are
 // above 0; it lives until the process ends.
 extern SessionPool& sessionPool;
+
+struct strSessionFigures;
+// The metrics' source of the sessions gauges (a SessionFiguresSource): the
+// service pool's figures; false when no sessions are configured.
+bool ReadSessionFigures(strSessionFigures* figures);

@@ -286,4 +286,23 @@ TEST_F(ConfigurationTest, DescriptionsNameTheCause) {
     EXPECT_NE(nullptr, strstr(text, "TesmoApi.json")) << text;
 }
 
+TEST_F(ConfigurationTest, MetricsKeysAreFalseWhenAbsentAndMustBeBooleans) {
+    ASSERT_EQ(eConfigFault::None,
+              Load(Edited("8080", "8080, \"metrics\": true, \"metrics_plant\": true")));
+    EXPECT_TRUE(apiMetrics);
+    EXPECT_TRUE(apiMetricsPlant);
+    ASSERT_EQ(eConfigFault::None, Load(Edited("8080", "8080, \"metrics\": false")));
+    EXPECT_FALSE(apiMetrics);
+    EXPECT_FALSE(apiMetricsPlant) << "absent again: off";
+
+    const char* badValues[] = {"1", "0", "\"yes\"", "null", "\"\""};
+    for (const std::string key : {"metrics", "metrics_plant"}) {
+        for (const char* bad : badValues) {
+            EXPECT_EQ(eConfigFault::BadKey, Load(Edited("8080", "8080, \"" + key + "\": " + bad)))
+                << key << bad;
+            EXPECT_EQ("api." + key, failedKey) << bad;
+        }
+    }
+}
+
 }  // namespace

@@ -1,7 +1,8 @@
 // Sessions kept between requests, seen from the monitoring server: what a
 // request costs it at steady state, the bound on connections, the wait for
 // a session, idle expiry, a session the server closed, a failed session
-// never used again, the stop, and identical requests sharing one answer.
+// never used again, the stop, identical requests sharing one answer, and the
+// sessions gauges and plant metrics with a pool.
 // Every count is the simulator's.
 #include <chrono>
 #include <future>
@@ -11,6 +12,8 @@
 
 #include "EndToEnd.h"
 #include "api/JsonOutput.h"
+#include "api/Metrics.h"
+#include "api/PlantMetrics.h"
 #include "api/resources/SessionPool.h"
 #include "service/Configuration.h"
 
@@ -274,6 +277,40 @@ TEST_F(SessionEndToEndTest, DifferentParametersAreNotShared) {
     for (const strAnswer& answer : answers) EXPECT_EQ(kHttpOk, answer.status);
     EXPECT_NE(answers[0].body, answers[1].body);
     EXPECT_EQ(4u, DemoSim().GetCounts().Exchanges(eSimExchange::Values));
+}
+
+// The gauges read the pool: none without sessions; a session given back
+// healthy waits idle.
+TEST_F(SessionEndToEndTest, SessionFiguresFollowThePool) {
+    strSessionFigures figures;
+    RestartSessions(0, kDefaultSessionIdle);
+    EXPECT_FALSE(ReadSessionFigures(&figures));
+    RestartSessions(2, kDefaultSessionIdle);
+    ASSERT_TRUE(ReadSessionFigures(&figures));
+    EXPECT_EQ(0u, figures.inUse + figures.idle);
+    ASSERT_EQ(kHttpOk, Values(kMachineNormal).status);
+    ASSERT_TRUE(ReadSessionFigures(&figures));
+    EXPECT_EQ(0u, figures.inUse);
+    EXPECT_EQ(1u, figures.idle);
+}
+
+// A plant scrape takes a kept session like any request, and gives it back
+// for the next one.
+TEST_F(SessionEndToEndTest, PlantScrapeUsesAKeptSession) {
+    RestartSessions(1, kDefaultSessionIdle);
+    ASSERT_EQ(kHttpOk, Values(kMachineNormal).status);
+    DemoSim().ResetCounts();
+    std::vector<char> buffer(kMetricsResultsSize);
+    strExposition out;
+    ExpositionInit(&out, buffer.data(), buffer.size());
+    WritePlantMetrics(&out);
+    EXPECT_NE(std::string::npos, std::string(buffer.data(), out.length).find("tesmo_up 1\n"));
+    EXPECT_EQ(0u, DemoSim().GetCounts().logins) << "the kept session served the scrape";
+    strSessionFigures figures;
+    ASSERT_TRUE(ReadSessionFigures(&figures));
+    EXPECT_EQ(1u, figures.idle) << "the scrape gave its session back";
+    ASSERT_EQ(kHttpOk, Values(kMachineNormal).status);
+    EXPECT_EQ(0u, DemoSim().GetCounts().logins);
 }
 
 }  // namespace
