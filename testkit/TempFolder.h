@@ -16,7 +16,9 @@ class TempFolder {
 
     const std::filesystem::path& Path() const { return path; }
     // Writes content to the file at name inside the folder (creating the
-    // folders on the way, replacing the file) and returns its path.
+    // folders on the way, replacing the file) and returns its path. A file
+    // held open by another handle is tried again for up to two seconds;
+    // throws std::runtime_error when it cannot be written.
     std::filesystem::path Write(const std::string& name, const std::string& content) const;
     // The content of the file at name inside the folder; "" when absent.
     std::string Read(const std::string& name) const;
