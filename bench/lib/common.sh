@@ -162,6 +162,22 @@ bench_memory_kib() {
   echo "$total"
 }
 
+# bench_wait_accepted PORT: waits, for at most 30 s, until the server
+# listening on PORT has taken every connection out of its accept queue (the
+# Recv-Q that ss shows for a listening socket), so that what is measured
+# next runs beside connections that are open, not beside a server still
+# taking them in. Leaves the milliseconds waited in BENCH_TAKEN_MS.
+bench_wait_accepted() {
+  local start queued
+  start=$(date +%s%N)
+  for _ in $(seq 3000); do
+    queued=$(ss -Hltn "sport = :$1" | awk '{print $2; exit}')
+    [ "${queued:-0}" -eq 0 ] && break
+    sleep 0.01
+  done
+  BENCH_TAKEN_MS=$((($(date +%s%N) - start) / 1000000))
+}
+
 # wrk's latency texts (850.00us, 1.20ms, 2.00s, 1.00m) in milliseconds.
 bench_to_ms() {
   sed -E 's/([0-9.]+)us$/\1 0.001/; s/([0-9.]+)ms$/\1 1/; s/([0-9.]+)s$/\1 1000/; s/([0-9.]+)m$/\1 60000/' |
