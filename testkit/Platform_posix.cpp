@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -110,3 +111,22 @@ bool RegisterTestType(const char*, const char*) {
 }
 
 void UnregisterTestType(const char*) {}
+
+namespace {
+cpu_set_t processorsBeforePin;
+}  // namespace
+
+// New threads inherit the affinity of the thread that starts them.
+bool PinToOneProcessor() {
+    if (sched_getaffinity(0, sizeof processorsBeforePin, &processorsBeforePin) != 0) return false;
+    int first = 0;
+    while (first < CPU_SETSIZE && !CPU_ISSET(first, &processorsBeforePin)) first++;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(first, &one);
+    return first < CPU_SETSIZE && sched_setaffinity(0, sizeof one, &one) == 0;
+}
+
+void UnpinProcessor() {
+    sched_setaffinity(0, sizeof processorsBeforePin, &processorsBeforePin);
+}

@@ -120,3 +120,11 @@ long OpenDescriptors() {
 long long ThreadWaits() {
     return -1;
 }
+
+// A Windows thread starts with its process's processors, whatever the
+// thread that started it was confined to.
+bool PinToOneProcessor() {
+    return false;
+}
+
+void UnpinProcessor() {}

@@ -1,6 +1,6 @@
 // What tests need to know of the platform beyond sockets: the content types
-// it registers, its 8.3 short names, the descriptors a process holds and how
-// often its threads have gone to sleep.
+// it registers, its 8.3 short names, the descriptors a process holds, how
+// often its threads have gone to sleep and which processors they may use.
 #pragma once
 
 #include <filesystem>
@@ -27,3 +27,10 @@ long OpenDescriptors();
 // the processor to wait (each wait that blocked counts once) where the
 // platform counts it (Linux); -1 elsewhere.
 long long ThreadWaits();
+
+// Confines the calling thread, and every thread it or its new threads start
+// from now on, to one processor where the platform lets a thread's choice
+// pass to the threads it starts (Linux); false elsewhere. UnpinProcessor
+// gives the calling thread back the processors it had before.
+bool PinToOneProcessor();
+void UnpinProcessor();

@@ -33,6 +33,12 @@ eRequestResult ScriptedCallback(char* resource, char* parameters, char* results,
         *resultsLength = Reply(results, resultsSize, "{\"r\":" + name.substr(1) + "}");
         return static_cast<eRequestResult>(name[1] - '0');
     }
+    if (name.size() == 5 && name.compare(0, 4, "turn") == 0) {
+        const int turn = callbackLog.turnsTaken++;
+        if (turn < strCallbackLog::kTurnCapacity) callbackLog.turnOf[turn] = name[4] - '0';
+        *resultsLength = Reply(results, resultsSize, "turn");
+        return Ok;
+    }
     if (name == "empty") return Ok;
     if (name == "big") {
         for (unsigned long i = 0; i < resultsSize; i++)

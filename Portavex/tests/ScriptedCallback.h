@@ -14,6 +14,10 @@ struct strCallbackLog {
     std::atomic<int> mostInFlight{0};
     std::atomic<bool> release{false};   // lets "api/block" return
     std::atomic<bool> finished{false};  // "api/block" has returned
+    // The digits of the "turn<digit>" calls, in the order they ran.
+    static constexpr int kTurnCapacity = 1024;
+    std::atomic<int> turnsTaken{0};
+    std::atomic<int> turnOf[kTurnCapacity]{};
 };
 extern strCallbackLog callbackLog;
 
@@ -26,6 +30,7 @@ extern strCallbackLog callbackLog;
 //   overlong    Ok with a length beyond the buffer
 //   slow        Ok after 100 ms, counting concurrent calls
 //   block       Ok once callbackLog.release is set
+//   turn<digit> Ok, body "turn", the digit noted in callbackLog.turnOf
 eRequestResult ScriptedCallback(char* resource, char* parameters, char* results,
                                 unsigned long* resultsLength, unsigned long resultsSize);
 

@@ -1,8 +1,9 @@
 // The server over real sockets: answers byte for byte, keep-alive and close,
 // framing of pipelined and split requests, the life of the server object,
-// parallel clients and the idle time-out.
+// parallel clients, busy connections taking turns and the idle time-out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -507,6 +508,60 @@ TEST_F(IdleCrowdTest, DestructorClosesThemAllAtOnce) {
     server.reset();
     EXPECT_LT(MillisecondsSince(start), 1500);
     for (auto& client : clients) EXPECT_EQ("", client->ReadUntilClosed(2000));
+}
+
+// Busy connections on one processor take turns. A thread whose client's
+// next request is already there must step back after each answer: without
+// that it answers request after request for its whole time slice while the
+// other connections' threads wait, which with many busy connections put
+// half a second on the slowest answers.
+class TakingTurnsTest : public ServerTest {
+  protected:
+    void SetUp() override {
+        // Before the server starts, so that its threads inherit the one
+        // processor.
+        pinned = PinToOneProcessor();
+        if (!pinned) GTEST_SKIP() << "the platform does not pass a thread's processor on";
+        ServerTest::SetUp();
+    }
+
+    void TearDown() override {
+        if (pinned) UnpinProcessor();
+    }
+
+    // The longest run of calls from one connection among the first calls.
+    static int LongestRun(int calls) {
+        int longest = 0;
+        int run = 0;
+        for (int turn = 0; turn < calls; turn++) {
+            const bool same = turn > 0 && callbackLog.turnOf[turn] == callbackLog.turnOf[turn - 1];
+            run = same ? run + 1 : 1;
+            longest = std::max(longest, run);
+        }
+        return longest;
+    }
+
+    bool pinned = false;
+};
+
+TEST_F(TakingTurnsTest, PipelinedRequestsOfTwoConnectionsInterleave) {
+    const int kRequests = 100;
+    callbackLog.turnsTaken = 0;
+    std::vector<std::unique_ptr<TestClient>> clients;
+    std::string batches[2];
+    for (int c = 0; c < 2; c++) {
+        clients.push_back(std::make_unique<TestClient>(server->GetPort()));
+        for (int r = 0; r < kRequests; r++)
+            batches[c] += GetRequest("/api/turn" + std::to_string(c));
+    }
+    for (int c = 0; c < 2; c++) clients[c]->Send(batches[c]);
+    for (int r = 0; r < kRequests; r++) {
+        for (auto& client : clients) ASSERT_EQ(JsonAnswer("200 OK", "turn"), client->ReadAnswer());
+    }
+    ASSERT_EQ(2 * kRequests, callbackLog.turnsTaken);
+    // Taking turns gives runs of one or two; a thread that keeps its
+    // processor answers most of its batch in one run.
+    EXPECT_LT(LongestRun(2 * kRequests), kRequests / 4);
 }
 
 // An answer in flight when the server object goes away is still sent whole.
