@@ -1,6 +1,7 @@
 // The test kit's platform half on Linux: BSD sockets, /proc and Debian's
 // media types.
 #include <arpa/inet.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sched.h>
@@ -78,6 +79,21 @@ long OpenDescriptors() {
     }
     return error ? -1 : count;
 }
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/allocator_interface.h>
+
+// The sanitizer's allocator stands in for glibc's, whose figures stay still.
+long long HeapInUse() {
+    return static_cast<long long>(__sanitizer_get_current_allocated_bytes());
+}
+#else
+// Small blocks in the arenas and large ones mapped apart.
+long long HeapInUse() {
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<long long>(info.uordblks + info.hblkhd);
+}
+#endif
 
 // Each thread's voluntary context switches, from /proc/self/task/*/status.
 long long ThreadWaits() {

@@ -117,6 +117,10 @@ long OpenDescriptors() {
     return -1;
 }
 
+long long HeapInUse() {
+    return -1;
+}
+
 long long ThreadWaits() {
     return -1;
 }

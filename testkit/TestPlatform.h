@@ -1,6 +1,7 @@
 // What tests need to know of the platform beyond sockets: the content types
-// it registers, its 8.3 short names, the descriptors a process holds, how
-// often its threads have gone to sleep and which processors they may use.
+// it registers, its 8.3 short names, the descriptors and heap memory a
+// process holds, how often its threads have gone to sleep and which
+// processors they may use.
 #pragma once
 
 #include <filesystem>
@@ -22,6 +23,11 @@ std::string ShortFileName(const std::filesystem::path& file);
 // The number of file descriptors the process holds where the platform lists
 // them (Linux); -1 elsewhere.
 long OpenDescriptors();
+
+// Bytes the process's allocator has handed out and not had back, where it
+// tells (glibc's mallinfo2, or the address sanitizer's allocator); -1
+// elsewhere.
+long long HeapInUse();
 
 // How many times the threads of the process that are alive now have given up
 // the processor to wait (each wait that blocked counts once) where the

@@ -22,9 +22,16 @@ constexpr size_t kDeflateStep = UINT_MAX;
 GzipEncoder::GzipEncoder() : stream(nullptr), capacity(0) {}
 
 GzipEncoder::~GzipEncoder() {
+    Release();
+}
+
+void GzipEncoder::Release() {
+    output.reset();
+    capacity = 0;
     if (stream == nullptr) return;
     deflateEnd(stream);
     delete stream;
+    stream = nullptr;
 }
 
 bool GzipEncoder::Begin(size_t limit) {

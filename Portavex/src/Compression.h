@@ -10,8 +10,8 @@ struct z_stream_s;
 namespace portavex {
 
 // One gzip encoder per connection: its zlib stream and output buffer are
-// made on first use and reused by every later body, so that a connection
-// pays for them once. Not for use by two threads at once.
+// made on first use and reused by every later body until Release, so that a
+// busy connection pays for them once. Not for use by two threads at once.
 class GzipEncoder {
   public:
     GzipEncoder();
@@ -31,9 +31,15 @@ class GzipEncoder {
     // Begin, Add and Finish for a body held whole.
     bool Compress(const char* data, size_t length, size_t limit);
 
-    // The member after a successful Finish; valid until the next Begin.
+    // The member after a successful Finish; valid until the next Begin or
+    // Release.
     const char* Data() const { return output.get(); }
     size_t Length() const;
+
+    // True while the encoder holds its zlib stream or output buffer.
+    bool HoldsMemory() const { return stream != nullptr || output != nullptr; }
+    // Gives the stream and the buffer back; the next Begin makes them again.
+    void Release();
 
   private:
     // Feeds the pending input to deflate with flush; false when the output

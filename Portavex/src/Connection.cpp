@@ -40,20 +40,37 @@ struct strConnection {
 
 enum eReadResult { ReadComplete, ReadClosed, ReadRefused };
 
-// Waits until bytes arrive, in one wait without waking in between; false
-// when the deadline passes, the socket fails or the server object is going
-// away (its stop waker ends the wait, and every later one at once).
-bool AwaitBytes(strConnection& connection, Clock::time_point deadline) {
+// Waits until bytes arrive, in one wait without waking in between: WaitReady,
+// or WaitTimedOut once the deadline has passed, WaitFailed when the socket
+// fails, WaitWoken when the server object is going away (its stop waker
+// ends the wait, and every later one at once).
+eWaitResult AwaitBytes(strConnection& connection, Clock::time_point deadline) {
     eWaitResult ready = WaitTimedOut;
     while (ready == WaitTimedOut) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) return false;
+        if (left.count() <= 0) return WaitTimedOut;
         // Only a time-out beyond what one wait takes, or an interrupted wait,
         // comes back here.
         ready = WaitReadable(connection.socket, connection.table->stopWaker,
                              static_cast<int>(std::min<long long>(left.count(), kLongestWait)));
     }
-    return ready == WaitReady;
+    return ready;
+}
+
+// Waits for more of a request until deadline; true when bytes are there. A
+// connection whose coder holds memory first waits kCoderKeepMilliseconds
+// at most, then gives that memory back and waits on: one wake-up more, and
+// only after a coded answer.
+bool AwaitRequestBytes(strConnection& connection, Clock::time_point deadline) {
+    GzipEncoder& gzip = connection.buffers->gzip;
+    if (gzip.HoldsMemory()) {
+        const Clock::time_point keep =
+            Clock::now() + std::chrono::milliseconds(kCoderKeepMilliseconds);
+        const eWaitResult kept = AwaitBytes(connection, std::min(keep, deadline));
+        if (kept != WaitTimedOut) return kept == WaitReady;
+        gzip.Release();
+    }
+    return AwaitBytes(connection, deadline) == WaitReady;
 }
 
 // Reads the rest of the current request, which must be complete before the
@@ -68,7 +85,7 @@ eReadResult ReadRequest(strConnection& connection) {
             if (frame == FrameComplete) return ReadComplete;
             if (frame != FrameNeedMore) return ReadRefused;
         }
-        if (!AwaitBytes(connection, deadline)) return ReadClosed;
+        if (!AwaitRequestBytes(connection, deadline)) return ReadClosed;
         long received = Receive(connection.socket, framer.ReceiveArea(), framer.ReceiveAreaSize());
         if (received <= 0) return ReadClosed;
         framer.Received(static_cast<size_t>(received));
@@ -114,7 +131,7 @@ void Linger(strConnection& connection) {
     ShutdownSending(connection.socket);
     Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kLingerMilliseconds);
     char* drop = connection.buffers->file.chunk;
-    while (AwaitBytes(connection, deadline)) {
+    while (AwaitBytes(connection, deadline) == WaitReady) {
         if (Receive(connection.socket, drop, sizeof connection.buffers->file.chunk) <= 0) return;
     }
 }

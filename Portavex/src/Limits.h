@@ -42,6 +42,11 @@ constexpr size_t kGzipThreshold = 1024;
 // many and this many bytes in all.
 constexpr size_t kGzipCacheFiles = 32;
 constexpr size_t kGzipCacheBytes = 16 * 1024 * 1024;
+// A connection keeps its gzip coder (zlib's state, about 256 KB, and the
+// coded answer's buffer) for this long while it waits for its next request,
+// so that a client's burst of requests codes without allocating; then it
+// gives the memory back, so that idle keep-alive connections hold none.
+constexpr int kCoderKeepMilliseconds = 1000;
 // The response header never exceeds this. Its longest lines, in the order
 // they go out: the status line "HTTP/1.1 500 INTERNAL SERVER ERROR" (36
 // bytes with CRLF), "X-Powered-By: QUELM" (21), Content-Type with a type

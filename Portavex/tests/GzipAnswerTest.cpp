@@ -3,10 +3,13 @@
 // exactly the plain answers, for the API and for files.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "Gunzip.h"
 #include "HttpClient.h"
@@ -85,6 +88,37 @@ class GzipAnswerTest : public ::testing::Test {
     TempFolder folder;
     std::unique_ptr<Portavex> server;
 };
+
+// A coded answer leaves the connection's coder holding zlib's state and a
+// buffer; a connection that then waits gives them back after a second, so
+// that keep-alive clients that once fetched a large answer hold nothing.
+TEST_F(GzipAnswerTest, WaitingConnectionsGiveTheirCodersBack) {
+    const int kConnections = 16;
+    std::vector<std::unique_ptr<TestClient>> clients;
+    for (int c = 0; c < kConnections; c++) {
+        clients.push_back(std::make_unique<TestClient>(server->GetPort()));
+        clients.back()->Send(GetRequest("/api/echo"));
+        ASSERT_FALSE(clients.back()->ReadAnswer().empty());
+    }
+    const long long before = HeapInUse();
+    if (before < 0) GTEST_SKIP() << "the platform does not tell the heap in use";
+    for (auto& client : clients) {
+        client->Send(GetRequest("/api/text" + std::to_string(kTestResultsSize), kAcceptGzip));
+        ASSERT_TRUE(Has(Split(client->ReadAnswer()).header, kCodedLine));
+    }
+    const long long coding = HeapInUse() - before;
+    // zlib's state alone is over 256 KB a connection.
+    EXPECT_GT(coding, kConnections * 256 * 1024);
+    // Given back a second after the answers; a busy machine may wake the
+    // threads late.
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (HeapInUse() - before >= coding / 8 && std::chrono::steady_clock::now() < limit) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    EXPECT_LT(HeapInUse() - before, coding / 8);
+    // A coder given back is made again for the next coded answer.
+    ExpectCodedAsPlain("/api/text5000", true);
+}
 
 TEST_F(GzipAnswerTest, ApiAnswersAboveOneKilobyteGoCoded) {
     ExpectCodedAsPlain("/api/text1024", false);
