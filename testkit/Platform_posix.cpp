@@ -81,7 +81,8 @@ long OpenDescriptors() {
 }
 
 #if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/allocator_interface.h>
+// The sanitizer's runtime has it; GCC ships no header that declares it.
+extern "C" size_t __sanitizer_get_current_allocated_bytes();
 
 // The sanitizer's allocator stands in for glibc's, whose figures stay still.
 long long HeapInUse() {
