@@ -75,10 +75,13 @@ bool FileOpen(const char* path, FileHandle* file) {
     return true;
 }
 
-bool FileSize(FileHandle file, uint64_t* size) {
+bool FileVersion(FileHandle file, strFileVersion* version) {
     struct stat status;
     if (fstat(Fd(file), &status) != 0 || status.st_size < 0) return false;
-    *size = static_cast<uint64_t>(status.st_size);
+    version->identity = IdentityOf(status);
+    version->size = static_cast<uint64_t>(status.st_size);
+    version->modified.seconds = static_cast<int64_t>(status.st_mtim.tv_sec);
+    version->modified.fraction = static_cast<uint32_t>(status.st_mtim.tv_nsec);
     return true;
 }
 
@@ -86,14 +89,6 @@ bool FileIdentity(FileHandle file, strFileIdentity* identity) {
     struct stat status;
     if (fstat(Fd(file), &status) != 0) return false;
     *identity = IdentityOf(status);
-    return true;
-}
-
-bool FileModified(FileHandle file, strFileTime* modified) {
-    struct stat status;
-    if (fstat(Fd(file), &status) != 0) return false;
-    modified->seconds = static_cast<int64_t>(status.st_mtim.tv_sec);
-    modified->fraction = static_cast<uint32_t>(status.st_mtim.tv_nsec);
     return true;
 }
 

@@ -18,6 +18,22 @@ HANDLE Handle(FileHandle file) {
     return reinterpret_cast<HANDLE>(file);
 }
 
+uint64_t Join(DWORD high, DWORD low) {
+    return (static_cast<uint64_t>(high) << 32) | low;
+}
+
+strFileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& information) {
+    return {information.dwVolumeSerialNumber,
+            Join(information.nFileIndexHigh, information.nFileIndexLow)};
+}
+
+strFileTime TimeOf(const FILETIME& written) {
+    const uint64_t units = Join(written.dwHighDateTime, written.dwLowDateTime);
+    return {static_cast<int64_t>(units / kFileTimeUnitsPerSecond) -
+                static_cast<int64_t>(kSecondsFrom1601To1970),
+            static_cast<uint32_t>(units % kFileTimeUnitsPerSecond)};
+}
+
 }  // namespace
 
 bool FileOpen(const char* path, FileHandle* file) {
@@ -32,30 +48,20 @@ bool FileOpen(const char* path, FileHandle* file) {
     return true;
 }
 
-bool FileSize(FileHandle file, uint64_t* size) {
-    LARGE_INTEGER value;
-    if (!GetFileSizeEx(Handle(file), &value) || value.QuadPart < 0) return false;
-    *size = static_cast<uint64_t>(value.QuadPart);
+// Identity, size and last write in one call.
+bool FileVersion(FileHandle file, strFileVersion* version) {
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(Handle(file), &information)) return false;
+    version->identity = IdentityOf(information);
+    version->size = Join(information.nFileSizeHigh, information.nFileSizeLow);
+    version->modified = TimeOf(information.ftLastWriteTime);
     return true;
 }
 
 bool FileIdentity(FileHandle file, strFileIdentity* identity) {
     BY_HANDLE_FILE_INFORMATION information;
     if (!GetFileInformationByHandle(Handle(file), &information)) return false;
-    identity->volume = information.dwVolumeSerialNumber;
-    identity->index =
-        (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
-    return true;
-}
-
-bool FileModified(FileHandle file, strFileTime* modified) {
-    FILETIME written;
-    if (!GetFileTime(Handle(file), nullptr, nullptr, &written)) return false;
-    const uint64_t units =
-        (static_cast<uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
-    modified->seconds = static_cast<int64_t>(units / kFileTimeUnitsPerSecond) -
-                        static_cast<int64_t>(kSecondsFrom1601To1970);
-    modified->fraction = static_cast<uint32_t>(units % kFileTimeUnitsPerSecond);
+    *identity = IdentityOf(information);
     return true;
 }
 

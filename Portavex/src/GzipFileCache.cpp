@@ -7,14 +7,6 @@
 
 namespace portavex {
 
-namespace {
-
-bool SameFile(const strFileIdentity& a, const strFileIdentity& b) {
-    return a.volume == b.volume && a.index == b.index;
-}
-
-}  // namespace
-
 GzipFileCache::strEntry* GzipFileCache::EntryOf(const strFileIdentity& identity) {
     for (strEntry& entry : entries) {
         if (SameFile(entry.version.identity, identity)) return &entry;

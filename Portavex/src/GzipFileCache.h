@@ -13,14 +13,6 @@
 
 namespace portavex {
 
-// One state of one file: which file and what its size and modification
-// time were when it was read.
-struct strFileVersion {
-    strFileIdentity identity;
-    uint64_t size;
-    strFileTime modified;  // FileModified
-};
-
 // The coded form of a file version. Empty when gzip would not make the file
 // smaller, so that it goes out as it is.
 using GzipMember = std::shared_ptr<const std::string>;

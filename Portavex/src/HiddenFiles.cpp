@@ -17,10 +17,6 @@ const char* LastSegment(const char* path) {
     return name;
 }
 
-bool SameFile(const strFileIdentity& a, const strFileIdentity& b) {
-    return a.volume == b.volume && a.index == b.index;
-}
-
 bool CopyText(char* field, const char* text) {
     size_t length = std::strlen(text);
     if (length >= kPathSize) return false;
@@ -54,11 +50,10 @@ bool HiddenFiles::Add(const char* path) {
     return true;
 }
 
-bool HiddenFiles::Hides(FileHandle file, const char* requestedPath) const {
+bool HiddenFiles::Hides(FileHandle file, const strFileIdentity& identity,
+                        const char* requestedPath) const {
     size_t hidden = count.load(std::memory_order_acquire);
     if (hidden == 0) return false;
-    strFileIdentity identity;
-    if (!FileIdentity(file, &identity)) return true;
     const char* requested = LastSegment(requestedPath);
     for (size_t i = 0; i < hidden; i++) {
         if (SameFile(identity, files[i].original) || IsCopyOf(files[i], requested)) {

@@ -29,14 +29,13 @@ class HiddenFiles {
     // absolute). False when it cannot be opened, its path is too long or
     // kHiddenFileLimit files are hidden already.
     bool Add(const char* path);
-    // Whether the open file, found at requestedPath, must not be served:
-    // it is the file that stood at a hidden path when that was hidden, or
-    // the one that stands there now, or its name as requested or as stored
-    // on disk is a copy of a hidden file's name. A file whose identity
-    // cannot be read is not served either. Safe on any thread, without a
-    // lock; costs one identity read per hidden path and one look at the
-    // file's stored name.
-    bool Hides(FileHandle file, const char* requestedPath) const;
+    // Whether the open file, of that identity and found at requestedPath,
+    // must not be served: it is the file that stood at a hidden path when
+    // that was hidden, or the one that stands there now, or its name as
+    // requested or as stored on disk is a copy of a hidden file's name.
+    // Safe on any thread, without a lock; costs one identity read per
+    // hidden path and one look at the file's stored name.
+    bool Hides(FileHandle file, const strFileIdentity& identity, const char* requestedPath) const;
 
   private:
     std::mutex adding;

@@ -71,12 +71,10 @@ struct strFileIdentity {
     uint64_t index;
 };
 
-using FileHandle = std::intptr_t;
-// Opens an existing regular file for reading; false for directories,
-// missing or locked files.
-bool FileOpen(const char* path, FileHandle* file);
-bool FileSize(FileHandle file, uint64_t* size);
-bool FileIdentity(FileHandle file, strFileIdentity* identity);
+inline bool SameFile(const strFileIdentity& a, const strFileIdentity& b) {
+    return a.volume == b.volume && a.index == b.index;
+}
+
 // When a file was last written: seconds since 1970-01-01 UTC and the
 // finer part the platform keeps, in its own unit (nanoseconds on Linux,
 // 100-nanosecond steps on Windows), so that two writes within one second
@@ -85,7 +83,22 @@ struct strFileTime {
     int64_t seconds;
     uint32_t fraction;
 };
-bool FileModified(FileHandle file, strFileTime* modified);
+
+// One state of one file: which file and what its size and modification
+// time were when it was read.
+struct strFileVersion {
+    strFileIdentity identity;
+    uint64_t size;
+    strFileTime modified;
+};
+
+using FileHandle = std::intptr_t;
+// Opens an existing regular file for reading; false for directories,
+// missing or locked files.
+bool FileOpen(const char* path, FileHandle* file);
+// The open file's identity, size and modification time, in one call.
+bool FileVersion(FileHandle file, strFileVersion* version);
+bool FileIdentity(FileHandle file, strFileIdentity* identity);
 // The identity of the file that path names now, without opening it for
 // reading and without keeping anyone from replacing or deleting it. False
 // when nothing is there.

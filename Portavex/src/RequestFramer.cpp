@@ -1,5 +1,7 @@
 #include "RequestFramer.h"
 
+#include "TextCodec.h"
+
 namespace portavex {
 
 namespace {
@@ -44,10 +46,6 @@ eByteClass ClassOf(char c) {
     return byte < sizeof(kAsciiClass) ? kAsciiClass[byte] : O;
 }
 
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 }  // namespace
 
 void RequestFramer::BeginRequest() {
@@ -81,7 +79,7 @@ void RequestFramer::WatchOrigin(char c) {
         return;
     }
     if (pastRequestLine && originMatched == pieceLength && pieceLength < kOriginLength &&
-        Lower(c) == kOriginHeader[pieceLength]) {
+        AsciiLower(c) == kOriginHeader[pieceLength]) {
         if (++originMatched == kOriginLength) hasOrigin = true;
     }
     pieceLength++;

@@ -47,17 +47,6 @@ GzipMember CompressFile(FileHandle file, uint64_t size, char* chunk, GzipEncoder
     return std::make_shared<const std::string>(gzip->Data(), gzip->Length());
 }
 
-// The gzip member of the next version.size bytes of file, from the cache or
-// made and stored there.
-GzipMember CodedFile(GzipFileCache* cache, const strFileVersion& version, FileHandle file,
-                     char* chunk, GzipEncoder* gzip) {
-    GzipMember member = cache->Find(version);
-    if (member != nullptr) return member;
-    member = CompressFile(file, version.size, chunk, gzip);
-    cache->Store(version, member);
-    return member;
-}
-
 // An open file to answer with, as it is now.
 struct strOpenFile {
     FileHandle handle;
@@ -81,17 +70,18 @@ bool ChooseCoding(const strFileRoot& root, const strOpenFile& file, strFileBuffe
         size > root.gzipLimit) {
         return true;
     }
-    choice->member = CodedFile(root.gzipFiles, file.version, file.handle, buffers->chunk, gzip);
+    // From the cache, or made from the file and stored there.
+    choice->member = root.gzipFiles->Find(file.version);
+    const bool read = choice->member == nullptr;
+    if (read) {
+        choice->member = CompressFile(file.handle, size, buffers->chunk, gzip);
+        root.gzipFiles->Store(file.version, choice->member);
+    }
     if (choice->member != nullptr && !choice->member->empty()) {
         choice->coding = CodingGzip;
         return true;
     }
-    return FileRewind(file.handle);
-}
-
-bool ReadVersion(FileHandle file, strFileVersion* version) {
-    return FileSize(file, &version->size) && version->size < kFileSizeLimit &&
-           FileIdentity(file, &version->identity) && FileModified(file, &version->modified);
+    return !read || FileRewind(file.handle);
 }
 
 bool SendNotModified(const strAnswerChannel& channel, eBodyCoding coding,
@@ -126,8 +116,7 @@ bool AnswerWithFile(const strAnswerChannel& channel, const strFileRoot& root,
         return SendError(channel, ServiceError);
     }
     strFileValidators validators;
-    MakeValidators(file.version.identity, file.version.size, file.version.modified,
-                   choice.coding == CodingGzip, &validators);
+    MakeValidators(file.version, choice.coding == CodingGzip, &validators);
     if (IsCopyCurrent(validators, request.ifNoneMatch, request.ifModifiedSince)) {
         return SendNotModified(channel, choice.coding, validators);
     }
@@ -152,10 +141,11 @@ bool ServeFile(const strAnswerChannel& channel, const strFileRoot& root, const s
     }
     strOpenFile file;
     if (!FileOpen(path, &file.handle)) return SendError(channel, NotFound);
+    const bool known = FileVersion(file.handle, &file.version);
     bool keep;
-    if (root.hidden->Hides(file.handle, path)) {
+    if (known && root.hidden->Hides(file.handle, file.version.identity, path)) {
         keep = SendError(channel, NotFound);
-    } else if (!ReadVersion(file.handle, &file.version)) {
+    } else if (!known || file.version.size >= kFileSizeLimit) {
         keep = SendError(channel, ServiceError);
     } else {
         file.extension = ExtensionOf(path);

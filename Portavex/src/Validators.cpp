@@ -176,12 +176,13 @@ bool ParseHttpDate(const char* text, int64_t* seconds) {
     return true;
 }
 
-void MakeValidators(const strFileIdentity& identity, uint64_t size, const strFileTime& modified,
-                    bool gzipCoded, strFileValidators* validators) {
+void MakeValidators(const strFileVersion& version, bool gzipCoded, strFileValidators* validators) {
+    const strFileIdentity& identity = version.identity;
+    const strFileTime& modified = version.modified;
     validators->modifiedSeconds = modified.seconds;
     std::snprintf(validators->entityTag, kEntityTagSize,
                   "\"%" PRIx64 "-%" PRIx64 "-%" PRIx64 "-%" PRIx64 "%s\"", identity.volume,
-                  identity.index, size,
+                  identity.index, version.size,
                   static_cast<uint64_t>(modified.seconds) << 32 | modified.fraction,
                   gzipCoded ? kGzipTagSuffix : "");
     char date[kHttpDateSize];

@@ -37,11 +37,10 @@ struct strFileValidators {
     char lines[kValidatorLinesSize];
 };
 
-// The validators of the file that identity names, with size bytes, last
-// written at modified, for its answer as it is or, when gzipCoded, for its
-// gzip-coded answer, whose entity tag ends in kGzipTagSuffix.
-void MakeValidators(const strFileIdentity& identity, uint64_t size, const strFileTime& modified,
-                    bool gzipCoded, strFileValidators* validators);
+// The validators of a file version, for its answer as it is or, when
+// gzipCoded, for its gzip-coded answer, whose entity tag ends in
+// kGzipTagSuffix.
+void MakeValidators(const strFileVersion& version, bool gzipCoded, strFileValidators* validators);
 
 // Whether the copy a request describes by its If-None-Match and
 // If-Modified-Since values (null when absent) is still the file: an entity

@@ -73,7 +73,7 @@ TEST(HttpDate, DamagedDatesAreNotRead) {
 
 class CopyCurrent : public ::testing::Test {
   protected:
-    void SetUp() override { MakeValidators({1, 2}, 3, {784111777, 5}, false, &validators); }
+    void SetUp() override { MakeValidators({{1, 2}, 3, {784111777, 5}}, false, &validators); }
     strFileValidators validators;
 };
 
@@ -86,7 +86,7 @@ TEST_F(CopyCurrent, ValidatorLinesNameTheDateAndTheTag) {
 
 TEST_F(CopyCurrent, GzipCodedTagEndsInsideTheQuotes) {
     strFileValidators coded;
-    MakeValidators({1, 2}, 3, {784111777, 5}, true, &coded);
+    MakeValidators({{1, 2}, 3, {784111777, 5}}, true, &coded);
     EXPECT_STREQ("\"1-2-3-2ebc98a100000005-gz\"", coded.entityTag);
     EXPECT_NE(nullptr, std::strstr(coded.lines, "ETag: \"1-2-3-2ebc98a100000005-gz\"\r\n"));
 }
@@ -94,12 +94,12 @@ TEST_F(CopyCurrent, GzipCodedTagEndsInsideTheQuotes) {
 // Every part of the file's version is in its tag.
 TEST_F(CopyCurrent, AnotherVersionHasAnotherTag) {
     strFileValidators others[5];
-    MakeValidators({9, 2}, 3, {784111777, 5}, false, &others[0]);
-    MakeValidators({1, 9}, 3, {784111777, 5}, false, &others[1]);
-    MakeValidators({1, 2}, 9, {784111777, 5}, false, &others[2]);
-    MakeValidators({1, 2}, 3, {784111777, 9}, false, &others[3]);
+    MakeValidators({{9, 2}, 3, {784111777, 5}}, false, &others[0]);
+    MakeValidators({{1, 9}, 3, {784111777, 5}}, false, &others[1]);
+    MakeValidators({{1, 2}, 9, {784111777, 5}}, false, &others[2]);
+    MakeValidators({{1, 2}, 3, {784111777, 9}}, false, &others[3]);
     // The gzip-coded answer of the same version is another representation.
-    MakeValidators({1, 2}, 3, {784111777, 5}, true, &others[4]);
+    MakeValidators({{1, 2}, 3, {784111777, 5}}, true, &others[4]);
     for (const strFileValidators& other : others) {
         EXPECT_STRNE(validators.entityTag, other.entityTag);
         EXPECT_FALSE(IsCopyCurrent(other, validators.entityTag, nullptr)) << other.entityTag;
