@@ -11,7 +11,8 @@ namespace {
 
 const char kJsonExtension[] = ".json";
 
-// Sends the callback's answer, gzip-coded when that is allowed and pays.
+// Sends the callback's answer, gzip-coded when that is allowed and pays;
+// true when the connection stays open after it.
 bool SendResults(const strAnswerChannel& channel, eRequestResult status, const char* results,
                  size_t length, GzipEncoder* gzip) {
     if (gzip != nullptr && length > kGzipThreshold && gzip->Compress(results, length, length)) {
@@ -40,10 +41,10 @@ bool ServeApi(const strAnswerChannel& channel, const strApiSettings& api, char* 
         delete[] results;
         return SendError(channel, ServiceError);
     }
-    eRequestResult status = static_cast<eRequestResult>(result);
-    bool sent = SendResults(channel, status, results, length, gzip);
+    const bool keep =
+        SendResults(channel, static_cast<eRequestResult>(result), results, length, gzip);
     delete[] results;
-    return sent && KeepsConnection(channel, status);
+    return keep;
 }
 
 bool ServeMetrics(const strAnswerChannel& channel, MetricsCallback callback,
@@ -53,11 +54,11 @@ bool ServeMetrics(const strAnswerChannel& channel, MetricsCallback callback,
     unsigned long length = 0;
     int result = callback(results, &length, resultsSize);
     if (!IsKnownResult(result) || length > resultsSize) result = ServiceError;
-    bool sent = false;
-    if (result == Ok) sent = SendTypedAnswer(channel, Ok, results, length, kMetricsContentType);
+    const bool keep = result == Ok
+                          ? SendTypedAnswer(channel, Ok, results, length, kMetricsContentType)
+                          : SendError(channel, static_cast<eRequestResult>(result));
     delete[] results;
-    return result == Ok ? sent && KeepsConnection(channel, Ok)
-                        : SendError(channel, static_cast<eRequestResult>(result));
+    return keep;
 }
 
 }  // namespace portavex

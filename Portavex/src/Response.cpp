@@ -57,23 +57,7 @@ void ContentTypeFor(const char* extension, char* type) {
     }
 }
 
-}  // namespace
-
-bool IsKnownResult(int result) {
-    return result >= Ok && result <= NotImplemented;
-}
-
-bool KeepsConnection(const strAnswerChannel& channel, eRequestResult status) {
-    return (status == Ok || status == NotModified) && channel.fate != FateClose;
-}
-
-size_t FormatHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
-                    const char* extension, eBodyCoding coding, const char* lines) {
-    char type[kContentTypeSize] = "";
-    if (length > 0) ContentTypeFor(extension, type);
-    return FormatTypedHeader(channel, status, length, type, coding, lines);
-}
-
+// FormatHeader with the content type given (read only when length > 0).
 size_t FormatTypedHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
                          const char* contentType, eBodyCoding coding, const char* lines) {
     strHeaderWriter header = {channel.header, 0};
@@ -100,6 +84,23 @@ size_t FormatTypedHeader(const strAnswerChannel& channel, eRequestResult status,
     return header.length;
 }
 
+}  // namespace
+
+bool IsKnownResult(int result) {
+    return result >= Ok && result <= NotImplemented;
+}
+
+bool KeepsConnection(const strAnswerChannel& channel, eRequestResult status) {
+    return (status == Ok || status == NotModified) && channel.fate != FateClose;
+}
+
+size_t FormatHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
+                    const char* extension, eBodyCoding coding, const char* lines) {
+    char type[kContentTypeSize] = "";
+    if (length > 0) ContentTypeFor(extension, type);
+    return FormatTypedHeader(channel, status, length, type, coding, lines);
+}
+
 void CountAnswer(const strAnswerChannel& channel, eRequestResult status) {
     if (channel.answerCounts != nullptr) {
         channel.answerCounts[status].fetch_add(1, std::memory_order_relaxed);
@@ -118,7 +119,8 @@ bool SendTypedAnswer(const strAnswerChannel& channel, eRequestResult status, con
                      const char* lines) {
     CountAnswer(channel, status);
     size_t headerLength = FormatTypedHeader(channel, status, length, contentType, coding, lines);
-    return SendGathered(channel.socket, channel.header, headerLength, body, length, false);
+    return SendGathered(channel.socket, channel.header, headerLength, body, length, false) &&
+           KeepsConnection(channel, status);
 }
 
 bool SendError(const strAnswerChannel& channel, eRequestResult status) {

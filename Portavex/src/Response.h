@@ -61,14 +61,10 @@ void CountAnswer(const strAnswerChannel& channel, eRequestResult status);
 size_t FormatHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
                     const char* extension, eBodyCoding coding = CodingFixed,
                     const char* lines = "");
-// FormatHeader with the content type given (read only when length > 0).
-size_t FormatTypedHeader(const strAnswerChannel& channel, eRequestResult status, uint64_t length,
-                         const char* contentType, eBodyCoding coding = CodingFixed,
-                         const char* lines = "");
 
 // Sends an answer: its header (FormatHeader) and body (length bytes; null
-// when length is 0) gathered into one send. False when the connection
-// failed on the way.
+// when length is 0) gathered into one send. True when it went out and the
+// connection stays open after it (KeepsConnection).
 bool SendAnswer(const strAnswerChannel& channel, eRequestResult status, const char* body,
                 size_t length, const char* extension, eBodyCoding coding = CodingFixed,
                 const char* lines = "");

@@ -84,14 +84,8 @@ bool ChooseCoding(const strFileRoot& root, const strOpenFile& file, strFileBuffe
     return !read || FileRewind(file.handle);
 }
 
-bool SendNotModified(const strAnswerChannel& channel, eBodyCoding coding,
-                     const strFileValidators& validators) {
-    CountAnswer(channel, NotModified);
-    const size_t headerLength = FormatHeader(channel, NotModified, 0, "", coding, validators.lines);
-    return SendAll(channel.socket, channel.header, headerLength) &&
-           KeepsConnection(channel, NotModified);
-}
-
+// Sends the file's Ok answer as choice says; true when the connection stays
+// open after it.
 bool SendFile(const strAnswerChannel& channel, const strOpenFile& file, const strFileCoding& choice,
               const strFileValidators& validators, strFileBuffers* buffers) {
     if (choice.coding == CodingGzip) {
@@ -102,7 +96,8 @@ bool SendFile(const strAnswerChannel& channel, const strOpenFile& file, const st
     const size_t headerLength = FormatHeader(channel, Ok, file.version.size, file.extension,
                                              choice.coding, validators.lines);
     return FileSend(file.handle, file.version.size, channel.socket, channel.header, headerLength,
-                    buffers->chunk, kFileChunkSize);
+                    buffers->chunk, kFileChunkSize) &&
+           KeepsConnection(channel, Ok);
 }
 
 // Answers request with file: "304 NOT MODIFIED" when the request's copy is
@@ -118,9 +113,9 @@ bool AnswerWithFile(const strAnswerChannel& channel, const strFileRoot& root,
     strFileValidators validators;
     MakeValidators(file.version, choice.coding == CodingGzip, &validators);
     if (IsCopyCurrent(validators, request.ifNoneMatch, request.ifModifiedSince)) {
-        return SendNotModified(channel, choice.coding, validators);
+        return SendAnswer(channel, NotModified, nullptr, 0, "", choice.coding, validators.lines);
     }
-    return SendFile(channel, file, choice, validators, buffers) && KeepsConnection(channel, Ok);
+    return SendFile(channel, file, choice, validators, buffers);
 }
 
 }  // namespace
