@@ -30,8 +30,7 @@ char* TrimBlanks(char* text) {
 }
 
 bool EqualIgnoringCase(const char* text, const char* word) {
-    const size_t length = std::strlen(text);
-    return length == std::strlen(word) && IsToken(text, length, word);
+    return IsToken(text, std::strlen(text), word);
 }
 
 // The header lines the server looks at, each with the function that takes

@@ -5,7 +5,6 @@
 
 #include "FileName.h"
 #include "Platform.h"
-#include "TextCodec.h"
 #include "Validators.h"
 
 namespace portavex {
@@ -23,10 +22,9 @@ const char* ExtensionOf(const char* path) {
 
 // Whether extension is one of kTextExtensions in any letter case.
 bool IsTextExtension(const char* extension) {
+    const size_t length = std::strlen(extension);
     for (const char* text : kTextExtensions) {
-        size_t i = 0;
-        while (text[i] != '\0' && AsciiLower(extension[i]) == text[i]) i++;
-        if (text[i] == '\0' && extension[i] == '\0') return true;
+        if (IsToken(extension, length, text)) return true;
     }
     return false;
 }
