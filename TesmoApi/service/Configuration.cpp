@@ -62,11 +62,6 @@ const strConfigKey kKeys[] = {
 
 // A Windows-1252 byte takes at most three bytes in UTF-8 (0x80 is U+20AC).
 constexpr size_t kWindows1252Utf8Bytes = 3;
-// UTF-8 continuation bytes carry six bits each; the mask of a lead byte
-// keeps its bits by sequence length.
-constexpr unsigned kContinuationBits = 6;
-constexpr unsigned char kContinuationMask = 0x3F;
-const unsigned char kLeadMask[kMaxUtf8Bytes + 1] = {0, 0x7F, 0x1F, 0x0F, 0x07};
 
 // The text the lookups read: configText itself when it is UTF-8; else a file
 // saved in the ANSI code page, configText read as Windows-1252 and written
@@ -197,14 +192,9 @@ bool Utf8ToWindows1252(char* text) {
     const char* end = text + strlen(text);
     char* out = text;
     while (in < end) {
-        const unsigned length = Utf8SequenceLength(in, static_cast<size_t>(end - in));
-        if (length == 0) return false;
-        uint32_t code = static_cast<unsigned char>(*in) & kLeadMask[length];
-        for (unsigned i = 1; i < length; ++i) {
-            code = (code << kContinuationBits) |
-                   (static_cast<unsigned char>(in[i]) & kContinuationMask);
-        }
-        if (!Windows1252Byte(code, out++)) return false;
+        uint32_t code;
+        const unsigned length = Utf8Decode(in, static_cast<size_t>(end - in), &code);
+        if (length == 0 || !Windows1252Byte(code, out++)) return false;
         in += length;
     }
     *out = '\0';

@@ -84,9 +84,17 @@ int HexDigitValue(char c) {
 }
 
 unsigned Utf8SequenceLength(const char* text, size_t length) {
+    uint32_t codePoint;
+    return Utf8Decode(text, length, &codePoint);
+}
+
+unsigned Utf8Decode(const char* text, size_t length, uint32_t* decoded) {
     if (length == 0) return 0;
     const unsigned char lead = static_cast<unsigned char>(text[0]);
-    if (lead < 0x80) return 1;
+    if (lead < 0x80) {
+        *decoded = lead;
+        return 1;
+    }
     unsigned sequence;
     uint32_t codePoint;
     uint32_t smallest;
@@ -106,6 +114,7 @@ unsigned Utf8SequenceLength(const char* text, size_t length) {
         codePoint = (codePoint << 6) | (next & 0x3Fu);
     }
     if (codePoint < smallest || codePoint > kMaxCodePoint || IsSurrogate(codePoint)) return 0;
+    *decoded = codePoint;
     return sequence;
 }
 

@@ -37,6 +37,9 @@ int HexDigitValue(char c);
 // length): no overlong form, no surrogate, nothing above U+10FFFF. 0 when
 // there is none, also when the sequence is cut short by the end.
 unsigned Utf8SequenceLength(const char* text, size_t length);
+// Utf8SequenceLength, also leaving the sequence's code point in *codePoint
+// when there is one.
+unsigned Utf8Decode(const char* text, size_t length, uint32_t* codePoint);
 
 // The code point of a Windows-1252 byte. The five bytes the code page leaves
 // undefined map to the C1 control of the same value, as Windows converts them.
