@@ -33,7 +33,7 @@ enum class eKeyKind {
     Number,    // required, converted with "%d"
     Port,      // a Number whose low 16 bits are not 0
     Text,      // required, at most kServerTextLength characters
-    Optional,  // a positive integer, or absent for the default
+    Optional,  // an integer in [lowest, highest], or absent for the default
     Flag,      // true or false, or absent for false
 };
 
@@ -44,6 +44,8 @@ struct strConfigKey {
     int* number;
     int defaultValue;
     bool* flag = nullptr;
+    int lowest = 1;  // Optional: positive by default
+    int highest = INT_MAX;
 };
 
 // Read in this order; the first fault stops the load.
@@ -58,6 +60,10 @@ const strConfigKey kKeys[] = {
      kDefaultServerTimeout},
     {"api.metrics", eKeyKind::Flag, nullptr, nullptr, 0, &apiMetrics},
     {"api.metrics_plant", eKeyKind::Flag, nullptr, nullptr, 0, &apiMetricsPlant},
+    {"drovane_tesmo_server.sessions", eKeyKind::Optional, nullptr, &serverSessions,
+     kDefaultServerSessions, nullptr, 0, kMaxServerSessions},
+    {"drovane_tesmo_server.session_idle", eKeyKind::Optional, nullptr, &serverSessionIdle,
+     kDefaultSessionIdle},
 };
 
 // A Windows-1252 byte takes at most three bytes in UTF-8 (0x80 is U+20AC).
@@ -71,20 +77,6 @@ const char* document = configText;
 
 // Optional keys with a range of their own, read after kKeys: absent keeps
 // the default; present must be digits only, within the range.
-struct strRangedKey {
-    const char* path;
-    int* number;
-    int defaultValue;
-    int lowest;
-    int highest;
-};
-
-const strRangedKey kRangedKeys[] = {
-    {"drovane_tesmo_server.sessions", &serverSessions, kDefaultServerSessions, 0,
-     kMaxServerSessions},
-    {"drovane_tesmo_server.session_idle", &serverSessionIdle, kDefaultSessionIdle, 1, INT_MAX},
-};
-
 #ifdef _WIN32
 // The C library's text mode already turns CR LF into LF and ends at Ctrl-Z.
 constexpr bool kTextModeTranslates = true;
@@ -155,17 +147,12 @@ bool ParseWholeNumber(const char* text, int lowest, int highest, int* number) {
 // An optional key: absent keeps the default; present must be well-formed.
 // The lookup allows the whole file so that an over-long value counts as
 // present (and bad), not as absent.
-bool ReadRanged(const strRangedKey& key) {
+bool ReadOptional(const strConfigKey& key) {
     char text[kConfigTextSize];
     *key.number = key.defaultValue;
     if (!JsonGetValue(document, key.path, text, kConfigTextSize - 1)) return true;
     if (strlen(text) > kNumberTextLength) return false;
     return ParseWholeNumber(text, key.lowest, key.highest, key.number);
-}
-
-// Positive integers.
-bool ReadOptional(const strConfigKey& key) {
-    return ReadRanged({key.path, key.number, key.defaultValue, 1, INT_MAX});
 }
 
 // A listen port of 0 would have the system choose one, which no client
@@ -260,9 +247,6 @@ bool LoadConfiguration(const char* fileName, strConfigFault* fault) {
     }
     for (const strConfigKey& key : kKeys) {
         if (!ReadKey(key)) return Fail(fault, eConfigFault::BadKey, key.path);
-    }
-    for (const strRangedKey& key : kRangedKeys) {
-        if (!ReadRanged(key)) return Fail(fault, eConfigFault::BadKey, key.path);
     }
     *fault = {eConfigFault::None, nullptr};
     return true;
