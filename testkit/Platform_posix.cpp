@@ -88,11 +88,39 @@ extern "C" size_t __sanitizer_get_current_allocated_bytes();
 long long HeapInUse() {
     return static_cast<long long>(__sanitizer_get_current_allocated_bytes());
 }
+
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*,
+                                                                            size_t),
+                                                         void (*freeHook)(const volatile void*));
+
+namespace {
+
+thread_local long long threadAllocations = 0;
+
+void CountAllocation(const volatile void* /*block*/, size_t /*size*/) {
+    threadAllocations++;
+}
+
+// The sanitizer takes the hooks only in pairs.
+void IgnoreRelease(const volatile void* /*block*/) {}
+
+}  // namespace
+
+// The hooks go in with the first question.
+long long ThreadAllocations() {
+    static const bool hooked =
+        __sanitizer_install_malloc_and_free_hooks(CountAllocation, IgnoreRelease) != 0;
+    return hooked ? threadAllocations : -1;
+}
 #else
 // Small blocks in the arenas and large ones mapped apart.
 long long HeapInUse() {
     const struct mallinfo2 info = mallinfo2();
     return static_cast<long long>(info.uordblks + info.hblkhd);
+}
+
+long long ThreadAllocations() {
+    return -1;
 }
 #endif
 

@@ -121,6 +121,10 @@ long long HeapInUse() {
     return -1;
 }
 
+long long ThreadAllocations() {
+    return -1;
+}
+
 long long ThreadWaits() {
     return -1;
 }

@@ -29,6 +29,11 @@ long OpenDescriptors();
 // elsewhere.
 long long HeapInUse();
 
+// How many blocks the calling thread has had from the allocator since the
+// process first asked, where the allocator tells (the address sanitizer's);
+// -1 elsewhere. Only the difference of two answers means anything.
+long long ThreadAllocations();
+
 // How many times the threads of the process that are alive now have given up
 // the processor to wait (each wait that blocked counts once) where the
 // platform counts it (Linux); -1 elsewhere.

@@ -15,29 +15,29 @@ eRequestResult RequestCoalescer::Answer(const char* resource, const char* parame
     if (!entry.running) {
         entry.running = std::make_shared<strRound>();
         entry.running->led = true;
-        return Lead(key, entry.running, &guard, parameters, handler, output);
+        return Lead(key, &entry, entry.running, &guard, parameters, handler, output);
     }
     if (!entry.next) entry.next = std::make_shared<strRound>();
     const std::shared_ptr<strRound> round = entry.next;
     ++round->waiting;
-    roundEnded.wait(guard, [&] { return round->done || MayLead(key, round); });
+    // Until the round is done it is the entry's next or running one, so the
+    // entry stays; once it is done the entry is not looked at again.
+    roundEnded.wait(guard, [&] { return round->done || MayLead(entry, round); });
     if (!round->done) {
         round->led = true;
         --round->waiting;
-        return Lead(key, round, &guard, parameters, handler, output);
+        return Lead(key, &entry, round, &guard, parameters, handler, output);
     }
     CopyAnswer(*round, output);
     return round->result;
 }
 
 // The round's turn has come and nobody runs it yet.
-bool RequestCoalescer::MayLead(const std::string& key,
-                               const std::shared_ptr<strRound>& round) const {
-    const auto found = twins.find(key);
-    return !round->led && found != twins.end() && found->second.running == round;
+bool RequestCoalescer::MayLead(const strTwins& entry, const std::shared_ptr<strRound>& round) {
+    return !round->led && entry.running == round;
 }
 
-eRequestResult RequestCoalescer::Lead(const std::string& key,
+eRequestResult RequestCoalescer::Lead(const std::string& key, strTwins* entry,
                                       const std::shared_ptr<strRound>& round,
                                       std::unique_lock<std::mutex>* guard, const char* parameters,
                                       ResourceHandler handler, strJsonOutput* output) {
@@ -47,9 +47,8 @@ eRequestResult RequestCoalescer::Lead(const std::string& key,
     round->result = result;
     if (round->waiting > 0) round->document.assign(output->buffer);
     round->done = true;
-    strTwins& entry = twins[key];
-    entry.running = std::move(entry.next);
-    if (!entry.running) twins.erase(key);
+    entry->running = std::move(entry->next);
+    if (!entry->running) twins.erase(key);
     guard->unlock();
     roundEnded.notify_all();
     return result;

@@ -36,10 +36,11 @@ class RequestCoalescer {
         std::shared_ptr<strRound> next;     // gathers the requests that arrive meanwhile
     };
 
-    eRequestResult Lead(const std::string& key, const std::shared_ptr<strRound>& round,
-                        std::unique_lock<std::mutex>* guard, const char* parameters,
-                        ResourceHandler handler, strJsonOutput* output);
-    bool MayLead(const std::string& key, const std::shared_ptr<strRound>& round) const;
+    // entry is key's, which stays where it is in twins until erased.
+    eRequestResult Lead(const std::string& key, strTwins* entry,
+                        const std::shared_ptr<strRound>& round, std::unique_lock<std::mutex>* guard,
+                        const char* parameters, ResourceHandler handler, strJsonOutput* output);
+    static bool MayLead(const strTwins& entry, const std::shared_ptr<strRound>& round);
     static void CopyAnswer(const strRound& round, strJsonOutput* output);
 
     std::mutex lock;

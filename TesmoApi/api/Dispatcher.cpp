@@ -18,11 +18,11 @@
 #include "service/Configuration.h"
 
 const strResource ResourceTable[ResourceCount] = {
-    {"ident", OnGetIdent},       {"help", OnGetHelp},
-    {"groups", OnGetGroups},     {"machines", OnGetMachines},
-    {"machine", OnGetMachine},   {"values", OnGetValues},
-    {"trend", OnGetTrend},       {"analysis_list", OnGetAnalysisList},
-    {"analysis", OnGetAnalysis},
+    {"ident", OnGetIdent, false},      {"help", OnGetHelp, false},
+    {"groups", OnGetGroups, true},     {"machines", OnGetMachines, true},
+    {"machine", OnGetMachine, true},   {"values", OnGetValues, true},
+    {"trend", OnGetTrend, true},       {"analysis_list", OnGetAnalysisList, true},
+    {"analysis", OnGetAnalysis, true},
 };
 
 namespace {
@@ -32,7 +32,8 @@ const char* const kResultNames[] = {
 };
 constexpr unsigned kResultNameCount = sizeof kResultNames / sizeof kResultNames[0];
 
-// With sessions, identical requests in flight share their answers. Never
+// With sessions, identical requests in flight for the server share their
+// answers; those answered here alone run side by side. Never
 // destroyed, as connection threads may answer while the process ends.
 RequestCoalescer& coalescer = *new RequestCoalescer;
 
@@ -94,7 +95,7 @@ eRequestResult OnGetApi(char* resource, char* parameters, char* results,
     eRequestResult result = NotImplemented;
     const unsigned row = FindResource(resource);
     const ResourceHandler handler = row < ResourceCount ? ResourceTable[row].handler : nullptr;
-    if (handler != nullptr && serverSessions > 0) {
+    if (handler != nullptr && ResourceTable[row].usesServer && serverSessions > 0) {
         result = coalescer.Answer(resource, parameters, handler, &output);
     } else if (handler != nullptr) {
         result = handler(parameters, &output);

@@ -19,6 +19,7 @@ constexpr unsigned kResourceNameSize = 52;
 struct strResource {
     char name[kResourceNameSize];  // as written after /api/ in the URL
     ResourceHandler handler;
+    bool usesServer;  // asks the monitoring server, so twins may share a round
 };
 
 constexpr unsigned ResourceCount = 9;

@@ -1,6 +1,6 @@
 // The figures of the running process that the metrics show, read from the
-// operating system at each scrape (/proc on Linux, the process's own
-// counters on Windows).
+// operating system at each scrape (/proc on Linux, the boot time there only
+// once; the process's own counters on Windows).
 #pragma once
 
 #include <cstdint>

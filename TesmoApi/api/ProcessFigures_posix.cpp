@@ -1,8 +1,9 @@
-// The process's figures from /proc: its stat line, the boot time and its
-// descriptor folder.
+// The process's figures from /proc: its stat line, the boot time (read once)
+// and its descriptor folder.
 #include <dirent.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 
@@ -38,6 +39,16 @@ bool ReadBootTime(unsigned long long* seconds) {
     return found;
 }
 
+// The boot time never changes: /proc/stat is read until it has answered once.
+bool BootTime(unsigned long long* seconds) {
+    static std::atomic<unsigned long long> known{0};
+    *seconds = known.load(std::memory_order_relaxed);
+    if (*seconds != 0) return true;
+    if (!ReadBootTime(seconds)) return false;
+    known.store(*seconds, std::memory_order_relaxed);
+    return true;
+}
+
 // Entries of /proc/self/fd, less the one the listing itself opens.
 bool CountDescriptors(uint64_t* count) {
     DIR* folder = opendir("/proc/self/fd");
@@ -71,7 +82,7 @@ bool ReadProcessFigures(strProcessFigures* figures) {
                                  &userTicks, &systemTicks, &threads, &startTicks, &residentPages);
     const long ticksPerSecond = sysconf(_SC_CLK_TCK);
     const long pageSize = sysconf(_SC_PAGESIZE);
-    if (read != 5 || ticksPerSecond <= 0 || pageSize <= 0 || !ReadBootTime(&bootTime)) {
+    if (read != 5 || ticksPerSecond <= 0 || pageSize <= 0 || !BootTime(&bootTime)) {
         return false;
     }
     const double ticks = static_cast<double>(ticksPerSecond);

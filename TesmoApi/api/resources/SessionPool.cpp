@@ -29,7 +29,6 @@ void SessionPool::Stop() {
         if (!running) return;
         running = false;
         closing.swap(idle);
-        idleCount = 0;
     }
     cameBack.notify_all();
     expiryDue.notify_all();
@@ -55,7 +54,6 @@ std::unique_ptr<TesmoClient> SessionPool::Take(int waitSeconds, bool* reused) {
     }
     std::unique_ptr<TesmoClient> session = std::move(idle.back().session);
     idle.pop_back();
-    idleCount = static_cast<int>(idle.size());
     return session;
 }
 
@@ -66,12 +64,21 @@ void SessionPool::Give(std::unique_ptr<TesmoClient> session, bool healthy) {
         --inUse;
         if (healthy && running) {
             idle.push_back({std::move(session), Clock::now()});
-            idleCount = static_cast<int>(idle.size());
             if (idle.size() == 1) expiryDue.notify_one();
         }
     }
     cameBack.notify_one();
     // A session not kept closes here, outside the lock.
+}
+
+int SessionPool::SessionsInUse() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return inUse;
+}
+
+int SessionPool::SessionsIdle() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return static_cast<int>(idle.size());
 }
 
 // Sleeps until the oldest idle session is due and closes it; with none idle,
@@ -90,7 +97,6 @@ void SessionPool::ExpiryLoop() {
         }
         std::unique_ptr<TesmoClient> expired = std::move(idle.front().session);
         idle.erase(idle.begin());
-        idleCount = static_cast<int>(idle.size());
         guard.unlock();
         expired.reset();
         cameBack.notify_one();

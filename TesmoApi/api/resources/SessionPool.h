@@ -8,7 +8,6 @@
 // sleeps until the oldest idle session is due (nothing polls).
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -45,11 +44,11 @@ class SessionPool {
     // its place freed. Null is ignored.
     void Give(std::unique_ptr<TesmoClient> session, bool healthy);
 
-    // For the service's metrics, read without a lock at any moment: the
-    // sessions held by requests (those being opened included), and the
-    // sessions waiting idle, logged in.
-    int SessionsInUse() const { return inUse; }
-    int SessionsIdle() const { return idleCount; }
+    // For the service's metrics: the sessions held by requests (those being
+    // opened included), and the sessions waiting idle, logged in. The lock is
+    // never held over an exchange with the server, so these do not wait long.
+    int SessionsInUse() const;
+    int SessionsIdle() const;
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -61,7 +60,7 @@ class SessionPool {
     void ExpiryLoop();
     bool HasPlace() const;
 
-    std::mutex lock;
+    mutable std::mutex lock;
     std::condition_variable cameBack;   // a session came back or its place was freed; or a stop
     std::condition_variable expiryDue;  // the idle list was empty and is not; or a stop
     std::vector<strIdle> idle;          // oldest first; requests take from the back
@@ -69,8 +68,7 @@ class SessionPool {
     Clock::duration idleTime{};
     bool running = false;
     std::thread expiry;
-    std::atomic<int> inUse{0};
-    std::atomic<int> idleCount{0};
+    int inUse = 0;
 };
 
 // The service's one pool, started with the configured sessions when they are

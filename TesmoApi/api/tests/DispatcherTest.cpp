@@ -1,8 +1,12 @@
 #include "api/Dispatcher.h"
 #include "api/LogWrite.h"
+#include "service/Configuration.h"
 
 #include <gtest/gtest.h>
 
+#include "TestPlatform.h"
+
+#include <cstdio>
 #include <cstring>
 #include <regex>
 #include <string>
@@ -54,6 +58,30 @@ TEST(DispatcherTest, AnswersIdentAndHelp) {
     EXPECT_EQ(help.result, Ok);
     EXPECT_EQ(help.body, kHelp);
     EXPECT_EQ(help.length, help.body.size());
+}
+
+// ident and help never ask the server: with sessions on they are answered
+// straight away, with no shared round to look up or set up on the heap.
+TEST(DispatcherTest, IdentAndHelpTakeNothingFromTheHeapWithSessions) {
+    if (ThreadAllocations() < 0) GTEST_SKIP() << "the allocator does not count";
+    const int sessionsBefore = serverSessions;
+    serverSessions = 1;
+    for (const char* name : {"ident", "help"}) {
+        char resource[kResourceNameSize];
+        std::snprintf(resource, sizeof resource, "%s", name);
+        char parameters[] = "";
+        std::vector<char> results(kServiceResultsSize);
+        unsigned long length = 0;
+        testing::internal::CaptureStdout();
+        const long long before = ThreadAllocations();
+        const eRequestResult result =
+            OnGetApi(resource, parameters, results.data(), &length, kServiceResultsSize);
+        const long long taken = ThreadAllocations() - before;
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(result, Ok) << name;
+        EXPECT_EQ(taken, 0) << name;
+    }
+    serverSessions = sessionsBefore;
 }
 
 TEST(DispatcherTest, IdentAndHelpIgnoreParameters) {

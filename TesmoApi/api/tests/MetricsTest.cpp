@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "api/Dispatcher.h"
+#include "api/ProcessFigures.h"
 
 namespace {
 
@@ -108,6 +109,15 @@ TEST(MetricsTest, ProcessFiguresArePlausible) {
         EXPECT_LE(c.least, value) << c.sample;
         EXPECT_GE(c.most, value) << c.sample;
     }
+}
+
+// The start time is worked out once; every later scrape gives the same one.
+TEST(MetricsTest, StartTimeStaysTheSame) {
+    strProcessFigures first, second;
+    ASSERT_TRUE(ReadProcessFigures(&first));
+    ASSERT_TRUE(ReadProcessFigures(&second));
+    EXPECT_GT(first.startTimeSeconds, 0);
+    EXPECT_EQ(first.startTimeSeconds, second.startTimeSeconds);
 }
 
 }  // namespace
